@@ -1,0 +1,22 @@
+// The entry procedure: dispatch between comanda and label jobs, and the log.
+#ifndef KALVENOR_APP_JOB_H_
+#define KALVENOR_APP_JOB_H_
+
+#include <string>
+
+#include "app/job_state.h"
+#include "platform/host.h"
+
+namespace kalvenor {
+
+// The process's command line as one text: the program path (quoted when it
+// holds a space) and the arguments, joined by single spaces.
+std::string RawCommandLine(int argc, char** argv);
+
+// Runs one job for `command_line` and writes the log. Returns 0 when the log
+// was written, 1 when it could not be (the reason goes to standard error).
+int RunJob(const std::string& command_line, Host& host);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_APP_JOB_H_

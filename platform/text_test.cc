@@ -1,0 +1,43 @@
+#include "platform/text.h"
+
+#include <gtest/gtest.h>
+
+namespace kalvenor {
+namespace {
+
+TEST(Text, PositionsAreOneBasedLikeTheSlipRules) {
+  Text s = u"Receta/Matricula: 0000000001234";
+  EXPECT_EQ(Mid(s, 19, 13), u"0000000001234");
+  EXPECT_EQ(InStr(s, u"Matricula"), 8u);
+  EXPECT_EQ(InStr(s, u"zz"), 0u);
+  EXPECT_EQ(Right(u"abc", 5), u"abc");
+  EXPECT_EQ(Mid(u"abc", 4), u"");
+  EXPECT_EQ(InStrRev(u"a;b;c", u";"), 4u);
+}
+
+TEST(Text, TrimRemovesSpacesOnly) {
+  EXPECT_EQ(Trim(u"  12   "), u"12");
+  EXPECT_EQ(Trim(u"\t1\r\n"), u"\t1\r\n");
+  EXPECT_EQ(Trim(u"    "), u"");
+}
+
+TEST(Text, ReplaceEveryOccurrenceLeftToRight) {
+  EXPECT_EQ(Replace(u"Vend.   2 x $0,00", u"$0,00", u"     "), u"Vend.   2 x      ");
+  EXPECT_EQ(Replace(u"aaa", u"aa", u"b"), u"ba");
+}
+
+TEST(Text, CaseOfAccentedLetters) {
+  EXPECT_EQ(UCase(u"peña ágil"), u"PEÑA ÁGIL");
+  EXPECT_EQ(LCase(u"TICKET (Comandera)"), u"ticket (comandera)");
+  EXPECT_EQ(InStrNoCase(u"c0001234.etiQUE", u"ETIQUE"), 10u);
+}
+
+TEST(Text, Utf8RoundTrip) {
+  Text s = u"Ñandú ½ ░";
+  EXPECT_EQ(FromUtf8(ToUtf8(s)), s);
+  EXPECT_EQ(ToUtf8(u"ñ"), "\xC3\xB1");
+  EXPECT_EQ(FromUtf8("\xFF"), u"\xFFFD");
+}
+
+}  // namespace
+}  // namespace kalvenor
