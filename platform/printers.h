@@ -1,0 +1,46 @@
+// Printers: the installed printers of the host and how an ended document
+// reaches one of them. Two back ends: CUPS destinations and the folder
+// printer (sub-folders of KALVENOR_PRINTER_DIR).
+#ifndef KALVENOR_PLATFORM_PRINTERS_H_
+#define KALVENOR_PLATFORM_PRINTERS_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvenor {
+
+class Printers {
+ public:
+  virtual ~Printers() = default;
+
+  // Printer names in the back end's order (CUPS order; byte order of the
+  // folder names). Empty when there is no printer at all.
+  virtual const std::vector<std::string>& Names() = 0;
+  // Index into Names() of the printer current at start: the CUPS default
+  // destination, or KALVENOR_DEFAULT_PRINTER, else the first. -1 when there
+  // is no printer.
+  virtual int DefaultIndex() = 0;
+  // Paper width the printer states, in millimetres; 0 when it states none
+  // (the caller then uses 80 mm roll paper).
+  virtual double MediaWidthMm(const std::string& name) = 0;
+  // Hands one ended document (a complete PDF) to printer `name`. Returns
+  // what was made: the file written or the CUPS job id. Raises RunTimeError
+  // when the document cannot be handed over.
+  virtual std::string Submit(const std::string& name, const std::string& pdf,
+                             const std::string& title) = 0;
+};
+
+// The CUPS destinations of the local CUPS server.
+std::unique_ptr<Printers> MakeCupsPrinters();
+
+// The sub-folders of `folder`; `default_name` picks the one current at start.
+// Every document becomes the next free number "000001.pdf", "000002.pdf" ...
+// in the printer's folder, claimed atomically so that simultaneous jobs
+// never overwrite each other.
+std::unique_ptr<Printers> MakeFolderPrinters(const std::string& folder,
+                                             const std::string& default_name);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_PLATFORM_PRINTERS_H_
