@@ -1,0 +1,27 @@
+// The cairo/pango print surfaces: the printer (one roll-paper PDF page per
+// document) and the off-screen canvases of printing/canvas.h.
+#ifndef KALVENOR_PLATFORM_CAIRO_SURFACES_H_
+#define KALVENOR_PLATFORM_CAIRO_SURFACES_H_
+
+#include <memory>
+#include <string>
+
+#include "platform/printers.h"
+#include "platform/trace.h"
+#include "printing/printer.h"
+
+namespace kalvenor {
+
+// Adds the font aliases of `conf_path` (a fontconfig file) before the first
+// text is laid out. A missing file leaves the system's fonts as they are.
+void LoadFontConfiguration(const std::string& conf_path);
+
+// The printer surface over `printers`. Every ended document with output is
+// rendered as one PDF page, 80 mm wide unless the printer states its media
+// width, as long as its content, and handed to the current printer.
+// `trace` may be null.
+std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Trace* trace);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_PLATFORM_CAIRO_SURFACES_H_

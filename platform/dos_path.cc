@@ -1,0 +1,80 @@
+// DOS paths mapped to host folders.
+#include "platform/dos_path.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+
+std::string DriveRoot(char16_t letter, const EnvLookup& env) {
+  char16_t upper = UCase(Text(1, letter))[0];
+  if (upper < u'A' || upper > u'Z') return std::string();
+  std::string name = "KALVENOR_DRIVE_";
+  name += static_cast<char>(upper);
+  std::optional<std::string> root = env(name);
+  if (root && !root->empty()) return *root;
+  return upper == u'C' ? "/" : std::string();
+}
+
+std::string MatchNameInFolder(const std::string& folder, const std::string& name) {
+  struct stat st;
+  std::string exact = folder + (folder.ends_with('/') ? "" : "/") + name;
+  if (lstat(exact.c_str(), &st) == 0) return name;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return name;
+  Text wanted = UCase(FromUtf8(name));
+  std::string found = name;
+  while (dirent* entry = readdir(dir)) {
+    if (UCase(FromUtf8(entry->d_name)) == wanted) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
+  std::string root;
+  size_t start = 0;
+  if (dos_path.size() >= 2 && dos_path[1] == u':') {
+    root = DriveRoot(dos_path[0], env);
+    if (root.empty()) throw RunTimeError(kPathNotFound);
+    start = 2;
+  } else {
+    root = ".";
+  }
+  std::vector<std::string> parts;
+  Text component;
+  auto flush = [&] {
+    if (component.empty() || component == u".") {
+    } else if (component == u"..") {
+      if (!parts.empty()) parts.pop_back();  // clamped at the drive's root
+    } else {
+      parts.push_back(ToUtf8(component));
+    }
+    component.clear();
+  };
+  for (size_t i = start; i < dos_path.size(); ++i) {
+    char16_t c = dos_path[i];
+    if (c == u'\\' || c == u'/') {
+      flush();
+    } else {
+      component += c;
+    }
+  }
+  flush();
+  std::string path = root;
+  for (const std::string& part : parts) {
+    std::string name = MatchNameInFolder(path, part);
+    if (!path.ends_with('/')) path += '/';
+    path += name;
+  }
+  return path;
+}
+
+}  // namespace kalvenor

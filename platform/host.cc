@@ -1,0 +1,76 @@
+// The host of a real run.
+#include "platform/host.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/cairo_surfaces.h"
+#include "platform/printers.h"
+
+namespace kalvenor {
+namespace {
+
+std::optional<std::string> GetEnv(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+std::string ExecutableFolder() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(n));
+  return path.substr(0, path.find_last_of('/'));
+}
+
+// The font aliases shipped with the program: beside the binary in a build
+// tree, under share/kalvenor when installed, or where KALVENOR_FONTS_CONF says.
+std::string FontConfigurationPath(const EnvLookup& env) {
+  if (auto path = env("KALVENOR_FONTS_CONF")) return *path;
+  std::string folder = ExecutableFolder();
+  for (std::string candidate : {folder + "/kalvenor-fonts.conf",
+                                folder + "/../share/kalvenor/kalvenor-fonts.conf"}) {
+    if (access(candidate.c_str(), R_OK) == 0) return candidate;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+Printer& Host::printer() {
+  if (!printer_) printer_ = make_printer(trace.get());
+  return *printer_;
+}
+
+void Host::Warn(const Text& text) {
+  if (warn_sink) warn_sink(text);
+  if (trace) trace->Write("\"op\":\"message\",\"text\":" + JsonText(text));
+}
+
+Host MakeRealHost() {
+  Host host;
+  host.env = GetEnv;
+  host.files = MakeRealFileSystem(host.env);
+  char cwd[4096];
+  host.working_directory = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
+  host.trace = std::make_unique<Trace>(GetEnv("KALVENOR_TRACE").value_or(""));
+  EnvLookup env = host.env;
+  LoadFontConfiguration(FontConfigurationPath(env));
+  host.make_printer = [env](Trace* trace) {
+    std::unique_ptr<Printers> printers;
+    if (auto folder = env("KALVENOR_PRINTER_DIR")) {
+      printers = MakeFolderPrinters(*folder, env("KALVENOR_DEFAULT_PRINTER").value_or(""));
+    } else {
+      printers = MakeCupsPrinters();
+    }
+    return MakeCairoPrinter(std::move(printers), trace);
+  };
+  host.warn_sink = [](const Text& text) { std::fprintf(stderr, "%s\n", ToUtf8(text).c_str()); };
+  return host;
+}
+
+}  // namespace kalvenor

@@ -1,0 +1,505 @@
+// Print surfaces drawn with cairo, text laid out with pango: the printer,
+// whose documents become roll-paper PDF pages, and the raster canvases.
+#include <cairo-pdf.h>
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "platform/cairo_surfaces.h"
+#include "platform/run_time_error.h"
+#include "printing/canvas.h"
+
+namespace kalvenor {
+namespace {
+
+constexpr double kTwipsPerPoint = 20.0;
+constexpr double kTwipsPerPixel = 15.0;  // 96 pixels per inch
+constexpr double kRollWidthMm = 80.0;
+constexpr double kBottomMarginTwips = 360.0;
+
+// One pango context for all measuring, at 72 dpi so that a layout's units
+// are points, with unhinted metrics so that widths scale exactly.
+class TextEngine {
+ public:
+  static TextEngine& Get() {
+    static TextEngine engine;
+    return engine;
+  }
+
+  // Layout of `text` in `font`; the caller unrefs it.
+  PangoLayout* Layout(const Text& text, const FontState& font) {
+    PangoLayout* layout = pango_layout_new(context_);
+    std::string utf8 = ToUtf8(text);
+    pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+    PangoFontDescription* desc = pango_font_description_new();
+    std::string family = ToUtf8(font.Name);
+    pango_font_description_set_family(desc, family.c_str());
+    pango_font_description_set_size(desc, static_cast<gint>(std::lround(font.Size * PANGO_SCALE)));
+    pango_font_description_set_weight(desc, font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(desc, font.Italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    pango_layout_set_font_description(layout, desc);
+    pango_font_description_free(desc);
+    if (font.Underline) {
+      PangoAttrList* attrs = pango_attr_list_new();
+      pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
+      pango_layout_set_attributes(layout, attrs);
+      pango_attr_list_unref(attrs);
+    }
+    return layout;
+  }
+
+  // Logical width and height of `text`, in points.
+  void Measure(const Text& text, const FontState& font, double* width, double* height) {
+    PangoLayout* layout = Layout(text, font);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    *width = static_cast<double>(logical.width) / PANGO_SCALE;
+    *height = static_cast<double>(logical.height) / PANGO_SCALE;
+    g_object_unref(layout);
+  }
+
+  const std::vector<Text>& Families() {
+    if (families_.empty()) {
+      PangoFontFamily** list = nullptr;
+      int count = 0;
+      pango_font_map_list_families(pango_context_get_font_map(context_), &list, &count);
+      for (int i = 0; i < count; ++i) families_.push_back(FromUtf8(pango_font_family_get_name(list[i])));
+      g_free(list);
+    }
+    return families_;
+  }
+
+ private:
+  TextEngine() {
+    PangoFontMap* map = pango_cairo_font_map_get_default();
+    context_ = pango_font_map_create_context(map);
+    pango_cairo_context_set_resolution(context_, 72.0);
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    pango_cairo_context_set_font_options(context_, options);
+    cairo_font_options_destroy(options);
+    pango_context_set_round_glyph_positions(context_, FALSE);
+  }
+
+  PangoContext* context_;
+  std::vector<Text> families_;
+};
+
+// RGB parts of a 0x00BBGGRR colour.
+void SetColor(cairo_t* cr, uint32_t color) {
+  cairo_set_source_rgb(cr, (color & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
+                       ((color >> 16) & 0xFF) / 255.0);
+}
+
+// Paints `picture` with its top-left corner at the current origin of `cr`,
+// `scale` device units per twip.
+void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
+  cairo_save(cr);
+  cairo_scale(cr, scale, scale);
+  if (picture.pixel_width > 0 && picture.pixel_height > 0 &&
+      picture.pixels.size() == static_cast<size_t>(picture.pixel_width) * picture.pixel_height) {
+    cairo_surface_t* image = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(picture.pixels.data())),
+        CAIRO_FORMAT_ARGB32, picture.pixel_width, picture.pixel_height, picture.pixel_width * 4);
+    cairo_save(cr);
+    cairo_scale(cr, picture.width_twips / picture.pixel_width, picture.height_twips / picture.pixel_height);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(image);
+  }
+  auto set_argb = [cr](uint32_t argb) {
+    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                          (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
+  };
+  if (picture.has_background) {
+    set_argb(picture.background_argb);
+    cairo_rectangle(cr, 0, 0, picture.width_twips, picture.height_twips);
+    cairo_fill(cr);
+  }
+  if (!picture.rects.empty()) {
+    set_argb(picture.fill_argb);
+    for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+    cairo_fill(cr);
+  }
+  cairo_restore(cr);
+}
+
+// What the printer and the canvases share: text through pango onto a cairo
+// context whose device units are `device_per_unit` per surface unit.
+class CairoSurfaceBase {
+ protected:
+  void DrawText(cairo_t* cr, const Text& text, const FontState& font, double x_units,
+                double y_units, double device_per_unit, double units_per_point, uint32_t color) {
+    PangoLayout* layout = TextEngine::Get().Layout(text, font);
+    cairo_save(cr);
+    cairo_translate(cr, x_units * device_per_unit, y_units * device_per_unit);
+    double device_per_point = device_per_unit * units_per_point;
+    cairo_scale(cr, device_per_point, device_per_point);
+    SetColor(cr, color);
+    pango_cairo_show_layout(cr, layout);
+    cairo_restore(cr);
+    g_object_unref(layout);
+  }
+};
+
+int FontCountOfScreen() { return static_cast<int>(TextEngine::Get().Families().size()); }
+
+Text FontOfScreen(int index) {
+  const std::vector<Text>& families = TextEngine::Get().Families();
+  if (index < 0 || index >= static_cast<int>(families.size())) throw RunTimeError(kSubscriptOutOfRange);
+  return families[index];
+}
+
+cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
+
+class CairoPrinter : public Printer, private CairoSurfaceBase {
+ public:
+  CairoPrinter(std::unique_ptr<Printers> printers, Trace* trace)
+      : printers_(std::move(printers)), trace_(trace) {
+    current_ = printers_->DefaultIndex();
+    if (current_ < 0 && !printers_->Names().empty()) current_ = 0;
+  }
+  ~CairoPrinter() override { DiscardDocument(); }
+
+  std::vector<Text> DeviceNames() override {
+    std::vector<Text> names;
+    for (const std::string& name : printers_->Names()) names.push_back(FromUtf8(name));
+    return names;
+  }
+
+  void SetCurrentPrinter(size_t index) override {
+    if (index >= printers_->Names().size()) throw RunTimeError(kSubscriptOutOfRange);
+    current_ = static_cast<int>(index);
+  }
+
+  Text DeviceName() override {
+    if (current_ < 0) return Text();
+    return FromUtf8(printers_->Names()[current_]);
+  }
+
+  void Print(const Text& text, bool end_line) override {
+    cairo_t* cr = Document();
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    w *= kTwipsPerPoint;
+    h *= kTwipsPerPoint;
+    DrawText(cr, text, Font, CurrentX, CurrentY, 1 / kTwipsPerPoint, kTwipsPerPoint, 0);
+    if (trace_ != nullptr && trace_->enabled()) {
+      trace_->Write("\"op\":\"print\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(CurrentX) +
+                    ",\"y\":" + JsonNumber(CurrentY) + ",\"text\":" + JsonText(text) +
+                    ",\"font\":" + JsonText(Font.Name) + ",\"size\":" + JsonNumber(Font.Size) +
+                    ",\"bold\":" + Bool(Font.Bold) + ",\"italic\":" + Bool(Font.Italic) +
+                    ",\"underline\":" + Bool(Font.Underline) + ",\"w\":" + JsonNumber(w) +
+                    ",\"h\":" + JsonNumber(h));
+    }
+    Extend(CurrentY + h);
+    if (end_line) {
+      CurrentX = 0;
+      CurrentY = static_cast<float>(CurrentY + h);
+    } else {
+      CurrentX = static_cast<float>(CurrentX + w);
+    }
+  }
+
+  float TextWidth(const Text& text) override {
+    RequirePrinter();
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    return static_cast<float>(w * kTwipsPerPoint);
+  }
+
+  float TextHeight(const Text& text) override {
+    RequirePrinter();
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    return static_cast<float>(h * kTwipsPerPoint);
+  }
+
+  void Line(float x1, float y1, float x2, float y2, uint32_t color) override {
+    cairo_t* cr = Document();
+    double width = std::max<int16_t>(DrawWidth, 1) * kTwipsPerPixel;
+    cairo_save(cr);
+    cairo_scale(cr, 1 / kTwipsPerPoint, 1 / kTwipsPerPoint);
+    SetColor(cr, color);
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    cairo_move_to(cr, x1, y1);
+    cairo_line_to(cr, x2, y2);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+    Extend(std::max(y1, y2));
+    CurrentX = x2;
+    CurrentY = y2;
+    if (trace_ != nullptr && trace_->enabled()) {
+      trace_->Write("\"op\":\"line\",\"doc\":" + std::to_string(doc_) + ",\"x1\":" + JsonNumber(x1) +
+                    ",\"y1\":" + JsonNumber(y1) + ",\"x2\":" + JsonNumber(x2) + ",\"y2\":" +
+                    JsonNumber(y2) + ",\"color\":" + std::to_string(color) + ",\"width\":" +
+                    std::to_string(DrawWidth));
+    }
+  }
+
+  void PaintPicture(const Picture& picture, float x, float y) override {
+    RequirePrinter();
+    double w = picture ? picture->width_twips : 0;
+    double h = picture ? picture->height_twips : 0;
+    if (trace_ != nullptr && trace_->enabled()) {
+      trace_->Write("\"op\":\"picture\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(x) +
+                    ",\"y\":" + JsonNumber(y) + ",\"w\":" + JsonNumber(w) + ",\"h\":" + JsonNumber(h));
+    }
+    if (!picture) return;  // no picture was made: nothing to paint
+    cairo_t* cr = Document();
+    cairo_save(cr);
+    cairo_translate(cr, x / kTwipsPerPoint, y / kTwipsPerPoint);
+    DrawPicture(cr, *picture, 1 / kTwipsPerPoint);
+    cairo_restore(cr);
+    Extend(y + h);
+  }
+
+  void EndDoc() override {
+    CurrentX = 0;
+    CurrentY = 0;
+    if (recording_ == nullptr) return;  // nothing drawn since the last EndDoc
+    std::string pdf = RenderPdf();
+    DiscardDocument();
+    std::string name = printers_->Names()[current_];
+    std::string output = printers_->Submit(name, pdf, "Kalvenor " + std::to_string(doc_));
+    if (trace_ != nullptr && trace_->enabled()) {
+      trace_->Write("\"op\":\"enddoc\",\"doc\":" + std::to_string(doc_) + ",\"printer\":" +
+                    JsonText(FromUtf8(name)) + ",\"output\":" + JsonText(FromUtf8(output)));
+    }
+    ++doc_;
+  }
+
+  int FontCount() override { return FontCountOfScreen(); }
+  Text Fonts(int index) override { return FontOfScreen(index); }
+
+ private:
+  static std::string Bool(bool value) { return value ? "true" : "false"; }
+
+  void RequirePrinter() {
+    if (current_ < 0 || printers_->Names().empty()) {
+      throw RunTimeError(kPrinterError, "Printer error: no printer is installed");
+    }
+  }
+
+  // The drawing context of the open document, in points; opens one.
+  cairo_t* Document() {
+    RequirePrinter();
+    if (recording_ == nullptr) {
+      recording_ = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
+      cr_ = cairo_create(recording_);
+      max_y_twips_ = 0;
+    }
+    return cr_;
+  }
+
+  void Extend(double y_twips) { max_y_twips_ = std::max(max_y_twips_, y_twips); }
+
+  std::string RenderPdf() {
+    double media_mm = printers_->MediaWidthMm(printers_->Names()[current_]);
+    double width_pt = (media_mm > 0 ? media_mm : kRollWidthMm) / 25.4 * 72.0;
+    double height_pt = (max_y_twips_ + kBottomMarginTwips) / kTwipsPerPoint;
+    std::string pdf;
+    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
+    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Kalvenor");
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_surface(cr, recording_, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_status_t status = cairo_surface_status(surface);
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS) {
+      throw RunTimeError(kPrinterError, std::string("Printer error: ") + cairo_status_to_string(status));
+    }
+    return pdf;
+  }
+
+  void DiscardDocument() {
+    if (cr_ != nullptr) cairo_destroy(cr_);
+    if (recording_ != nullptr) cairo_surface_destroy(recording_);
+    cr_ = nullptr;
+    recording_ = nullptr;
+  }
+
+  std::unique_ptr<Printers> printers_;
+  Trace* trace_;
+  int current_ = -1;
+  int doc_ = 1;
+  cairo_surface_t* recording_ = nullptr;
+  cairo_t* cr_ = nullptr;
+  double max_y_twips_ = 0;
+};
+
+class CairoCanvas : public Canvas, private CairoSurfaceBase {
+ public:
+  CairoCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color)
+      : units_per_pixel_(units_per_pixel) {
+    BackColor = back_color;
+    Create(std::max(pixel_width, 1), std::max(pixel_height, 1));
+    Cls();
+  }
+  ~CairoCanvas() override {
+    cairo_destroy(cr_);
+    cairo_surface_destroy(surface_);
+  }
+
+  void Cls() override {
+    cairo_save(cr_);
+    SetColor(cr_, BackColor);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    CurrentX = 0;
+    CurrentY = 0;
+  }
+
+  int PixelWidth() const override { return width_; }
+  int PixelHeight() const override { return height_; }
+
+  void Resize(int pixel_width, int pixel_height) override {
+    pixel_width = std::max(pixel_width, 1);
+    pixel_height = std::max(pixel_height, 1);
+    cairo_surface_t* old_surface = surface_;
+    cairo_t* old_cr = cr_;
+    Create(pixel_width, pixel_height);
+    cairo_save(cr_);
+    SetColor(cr_, BackColor);
+    cairo_paint(cr_);
+    cairo_set_source_surface(cr_, old_surface, 0, 0);
+    cairo_paint(cr_);
+    cairo_restore(cr_);
+    cairo_destroy(old_cr);
+    cairo_surface_destroy(old_surface);
+  }
+
+  Picture Image() const override {
+    cairo_surface_flush(surface_);
+    auto picture = std::make_shared<PictureData>();
+    picture->pixel_width = width_;
+    picture->pixel_height = height_;
+    picture->width_twips = static_cast<float>(width_ * kTwipsPerPixel);
+    picture->height_twips = static_cast<float>(height_ * kTwipsPerPixel);
+    picture->pixels.resize(static_cast<size_t>(width_) * height_);
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    for (int row = 0; row < height_; ++row) {
+      std::copy_n(reinterpret_cast<const uint32_t*>(data + row * stride), width_,
+                  picture->pixels.begin() + static_cast<size_t>(row) * width_);
+    }
+    return picture;
+  }
+
+  void Print(const Text& text, bool end_line) override {
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    DrawText(cr_, text, Font, CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(), ForeColor);
+    if (end_line) {
+      CurrentX = 0;
+      CurrentY = static_cast<float>(CurrentY + h * UnitsPerPoint());
+    } else {
+      CurrentX = static_cast<float>(CurrentX + w * UnitsPerPoint());
+    }
+  }
+
+  float TextWidth(const Text& text) override {
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    return static_cast<float>(w * UnitsPerPoint());
+  }
+
+  float TextHeight(const Text& text) override {
+    double w, h;
+    TextEngine::Get().Measure(text, Font, &w, &h);
+    return static_cast<float>(h * UnitsPerPoint());
+  }
+
+  // Lines cover whole pixels as on a screen: a vertical or horizontal line
+  // of width n fills n pixel columns (rows) from its start, so module edges
+  // of a barcode fall exactly on pixel edges.
+  void Line(float x1, float y1, float x2, float y2, uint32_t color) override {
+    double px1 = x1 / units_per_pixel_, py1 = y1 / units_per_pixel_;
+    double px2 = x2 / units_per_pixel_, py2 = y2 / units_per_pixel_;
+    int pen = std::max<int16_t>(DrawWidth, 1);
+    cairo_save(cr_);
+    SetColor(cr_, color);
+    if (px1 == px2 || py1 == py2) {
+      double left = std::floor(std::min(px1, px2)), top = std::floor(std::min(py1, py2));
+      double right = std::floor(std::max(px1, px2)), bottom = std::floor(std::max(py1, py2));
+      if (px1 == px2) {
+        cairo_rectangle(cr_, left - (pen - 1) / 2, top, pen, std::max(bottom - top, 1.0));
+      } else {
+        cairo_rectangle(cr_, left, top - (pen - 1) / 2, std::max(right - left, 1.0), pen);
+      }
+      cairo_fill(cr_);
+    } else {
+      cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
+      cairo_set_line_width(cr_, pen);
+      cairo_move_to(cr_, px1 + 0.5, py1 + 0.5);
+      cairo_line_to(cr_, px2 + 0.5, py2 + 0.5);
+      cairo_stroke(cr_);
+    }
+    cairo_restore(cr_);
+    CurrentX = x2;
+    CurrentY = y2;
+  }
+
+  void PaintPicture(const Picture& picture, float x, float y) override {
+    if (!picture) return;
+    cairo_save(cr_);
+    cairo_translate(cr_, x / units_per_pixel_, y / units_per_pixel_);
+    DrawPicture(cr_, *picture, 1 / kTwipsPerPixel);
+    cairo_restore(cr_);
+  }
+
+  void EndDoc() override {}  // a picture box keeps its image
+
+  int FontCount() override { return FontCountOfScreen(); }
+  Text Fonts(int index) override { return FontOfScreen(index); }
+
+ private:
+  // Surface units per point: 96/72 pixels per point, in the canvas's unit.
+  double UnitsPerPoint() const { return 96.0 / 72.0 * units_per_pixel_; }
+
+  void Create(int pixel_width, int pixel_height) {
+    width_ = pixel_width;
+    height_ = pixel_height;
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_);
+    cr_ = cairo_create(surface_);
+  }
+
+  double units_per_pixel_;
+  int width_ = 0;
+  int height_ = 0;
+  cairo_surface_t* surface_ = nullptr;
+  cairo_t* cr_ = nullptr;
+};
+
+}  // namespace
+
+void LoadFontConfiguration(const std::string& conf_path) {
+  if (conf_path.empty()) return;
+  FcConfig* config = FcConfigGetCurrent();
+  FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(conf_path.c_str()), FcFalse);
+}
+
+std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Trace* trace) {
+  return std::make_unique<CairoPrinter>(std::move(printers), trace);
+}
+
+std::unique_ptr<Canvas> MakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
+                                   uint32_t back_color) {
+  return std::make_unique<CairoCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
+}
+
+}  // namespace kalvenor

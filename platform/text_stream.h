@@ -1,0 +1,37 @@
+// TextStream: the text stream the slip and label readers use. It loads a
+// whole file, decodes it from its character set, and hands out the text
+// whole or line by line (lines end with CR LF; a lone LF stays in the line).
+#ifndef KALVENOR_PLATFORM_TEXT_STREAM_H_
+#define KALVENOR_PLATFORM_TEXT_STREAM_H_
+
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace kalvenor {
+
+class TextStream {
+ public:
+  // The character set the file is decoded from: "cp437" (the default) or
+  // "windows-1252".
+  explicit TextStream(Text charset = u"cp437") : charset_(std::move(charset)) {}
+
+  // Loads and decodes the file at `host_path`; raises like FileSystem.
+  void LoadFromFile(FileSystem& files, const std::string& host_path);
+  // The rest of the text.
+  Text ReadAll();
+  // The next line without its CR LF.
+  Text ReadLine();
+  // True when everything has been read.
+  bool EOS() const { return position_ >= text_.size(); }
+
+ private:
+  Text charset_;
+  Text text_;
+  size_t position_ = 0;
+};
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_PLATFORM_TEXT_STREAM_H_
