@@ -58,6 +58,7 @@ Host MakeRealHost() {
   char cwd[4096];
   host.working_directory = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   host.trace = std::make_unique<Trace>(GetEnv("KALVENOR_TRACE").value_or(""));
+  host.http = MakeCurlHttp();
   EnvLookup env = host.env;
   LoadFontConfiguration(FontConfigurationPath(env));
   host.make_printer = [env](Trace* trace) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/http.h"
 #include "platform/text.h"
 #include "platform/trace.h"
 #include "printing/printer.h"
@@ -23,6 +24,8 @@ struct Host {
   // to the print system.
   std::function<std::unique_ptr<Printer>(Trace*)> make_printer;
   std::unique_ptr<Trace> trace;
+  // Requests of the QR client; may be null (no network).
+  std::unique_ptr<Http> http;
   // Where warnings go when no window is on screen (standard error in a run).
   std::function<void(const Text&)> warn_sink;
 

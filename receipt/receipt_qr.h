@@ -1,0 +1,21 @@
+// The fiscal QR block of a receipt, printed after the paper feed.
+#ifndef KALVENOR_RECEIPT_RECEIPT_QR_H_
+#define KALVENOR_RECEIPT_RECEIPT_QR_H_
+
+#include "app/job_state.h"
+#include "platform/host.h"
+#include "printing/print_surface.h"
+
+namespace kalvenor {
+
+// On the first printed copy of the slip (section counter 0, or 1 without the
+// insurer-difference flag), paints the QR picture of the reply file's data,
+// 100 x 100 pixels (1500 x 1500 twips), at x = 900, 100 twips below
+// CurrentY; CurrentY stays where it is. Nothing is painted without QR data;
+// a failed QR request paints an empty picture. Raises what ReadCaeQrData
+// raises.
+void PrintReceiptQrCode(Job& job, Host& host, PrintSurface& printer);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_RECEIPT_RECEIPT_QR_H_
