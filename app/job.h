@@ -13,6 +13,15 @@ namespace kalvenor {
 // holds a space) and the arguments, joined by single spaces.
 std::string RawCommandLine(int argc, char** argv);
 
+// The slip's own path when a file is there, else the slips-folder copy's
+// path when that file is there, else empty text. Hidden files and folders do
+// not count.
+Text ResolveSlipPath(const Text& slip_path, const JobState& state, Host& host);
+
+// Asks for the attributes of the slips folder and ignores the answer and any
+// failure; the comanda job calls it once at its start.
+void ProbeSlipsFolder(Host& host);
+
 // Runs one job for `command_line` and writes the log. Returns 0 when the log
 // was written, 1 when it could not be (the reason goes to standard error).
 int RunJob(const std::string& command_line, Host& host);
