@@ -1,0 +1,216 @@
+// Printers of the local CUPS server: its destinations, their media and one
+// CUPS job per ended document.
+#include <cups/cups.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/printers.h"
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+namespace {
+
+// What CUPS said about its last failure, on one line.
+std::string LastCupsError() {
+  const char* said = cupsLastErrorString();
+  std::string text = said != nullptr && *said != '\0'
+                         ? said
+                         : ippErrorString(cupsLastError());
+  for (char& c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  return text;
+}
+
+[[noreturn]] void RaisePrinterError(const std::string& printer,
+                                    const std::string& what) {
+  throw RunTimeError(kPrinterError,
+                     ErrorDescription(kPrinterError) + ": " + printer + ": " + what);
+}
+
+bool Failed(ipp_status_t status) {
+  return status > IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// Destination information (supported and default job attributes), owned.
+struct DestInfoDeleter {
+  void operator()(cups_dinfo_t* info) const { cupsFreeDestInfo(info); }
+};
+using DestInfo = std::unique_ptr<cups_dinfo_t, DestInfoDeleter>;
+
+// The width of the media a destination prints on when a job names none: the
+// queue's "media" option, else the printer's media default.
+double DefaultMediaWidthMm(cups_dest_t* dest, cups_dinfo_t* info) {
+  std::string media;
+  if (const char* option = cupsGetOption(CUPS_MEDIA, dest->num_options, dest->options)) {
+    media = option;
+  } else if (ipp_attribute_t* attr =
+                 cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, CUPS_MEDIA)) {
+    if (const char* value = ippGetString(attr, 0, nullptr)) media = value;
+  }
+  if (media.empty()) return 0;
+  cups_size_t size;
+  if (cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, media.c_str(), 0, &size) &&
+      size.width > 0) {
+    return size.width / 100.0;  // hundredths of millimetres
+  }
+  // A size the printer does not list may still name its dimensions.
+  const pwg_media_t* known = pwgMediaForPWG(media.c_str());
+  if (known == nullptr) known = pwgMediaForLegacy(media.c_str());
+  if (known == nullptr) known = pwgMediaForPPD(media.c_str());
+  return known != nullptr && known->width > 0 ? known->width / 100.0 : 0;
+}
+
+// True when the CUPS server accepts a connection; tells "no such printer"
+// apart from "no server" when a destination cannot be found.
+bool ServerReachable() {
+  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC,
+                              cupsEncryption(), 1, 5000, nullptr);
+  if (http == nullptr) return false;
+  httpClose(http);
+  return true;
+}
+
+class CupsPrinters : public Printers {
+ public:
+  ~CupsPrinters() override {
+    if (dests_ != nullptr) cupsFreeDests(num_dests_, dests_);
+    if (named_dest_ != nullptr) cupsFreeDests(1, named_dest_);
+  }
+
+  const std::vector<std::string>& Names() override {
+    Load();
+    return names_;
+  }
+
+  int DefaultIndex() override {
+    Load();
+    return default_index_;
+  }
+
+  double MediaWidthMm(const std::string& name) override {
+    auto known = media_width_mm_.find(name);
+    if (known != media_width_mm_.end()) return known->second;
+    double width_mm = 0;
+    if (cups_dest_t* dest = FindDest(name)) {
+      DestInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest));
+      if (info != nullptr) width_mm = DefaultMediaWidthMm(dest, info.get());
+    }
+    media_width_mm_[name] = width_mm;
+    return width_mm;
+  }
+
+  std::string Submit(const std::string& name, const std::string& pdf,
+                     const std::string& title) override {
+    cups_dest_t* dest = FindDest(name);
+    if (dest == nullptr) {
+      RaisePrinterError(name, ServerReachable() ? LastCupsError()
+                                                : "the CUPS server does not answer");
+    }
+    DestInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest));
+    if (info == nullptr) RaisePrinterError(name, LastCupsError());
+
+    const char* job_title = title.empty() ? "Kalvenor" : title.c_str();
+    int job_id = 0;
+    if (Failed(cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info.get(), &job_id,
+                                 job_title, 0, nullptr)) ||
+        job_id <= 0) {
+      RaisePrinterError(name, LastCupsError());
+    }
+    if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info.get(), job_id,
+                              job_title, CUPS_FORMAT_PDF, 0, nullptr,
+                              /*last_document=*/1) != HTTP_STATUS_CONTINUE) {
+      CancelAndRaise(name, dest, job_id);
+    }
+    constexpr size_t kChunk = 64 * 1024;
+    for (size_t at = 0; at < pdf.size(); at += kChunk) {
+      size_t length = std::min(kChunk, pdf.size() - at);
+      if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.data() + at, length) !=
+          HTTP_STATUS_CONTINUE) {
+        CancelAndRaise(name, dest, job_id);
+      }
+    }
+    if (Failed(cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info.get()))) {
+      CancelAndRaise(name, dest, job_id);
+    }
+    return std::to_string(job_id);
+  }
+
+ private:
+  // Reads the destinations once: the list and the default stay as they were
+  // at start for the whole job. With no CUPS server there are none.
+  void Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    num_dests_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_);
+    int default_dest = -1;
+    for (int i = 0; i < num_dests_; ++i) {
+      const cups_dest_t& dest = dests_[i];
+      // An instance ("queue/instance") prints on its queue: list the queue
+      // once, under its plain name.
+      int index = IndexOf(dest.name);
+      if (index < 0) {
+        index = static_cast<int>(names_.size());
+        names_.push_back(dest.name);
+      }
+      if (dest.is_default && default_dest < 0) default_dest = index;
+    }
+    // Without a CUPS default the first destination is current, as a host
+    // with printers always has a current one.
+    default_index_ = default_dest >= 0 ? default_dest : (names_.empty() ? -1 : 0);
+  }
+
+  int IndexOf(const std::string& name) const {
+    for (size_t i = 0; i < names_.size(); ++i) {
+      if (names_[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+
+  // The destination `name`, preferring the plain queue over its instances;
+  // asks the server for one added since start. Null when there is none.
+  cups_dest_t* FindDest(const std::string& name) {
+    Load();
+    cups_dest_t* dest = cupsGetDest(name.c_str(), nullptr, num_dests_, dests_);
+    if (dest != nullptr) return dest;
+    for (int i = 0; i < num_dests_; ++i) {
+      if (name == dests_[i].name) return &dests_[i];
+    }
+    if (named_dest_ != nullptr) {
+      if (name == named_dest_->name) return named_dest_;
+      cupsFreeDests(1, named_dest_);
+    }
+    named_dest_ = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
+    return named_dest_;
+  }
+
+  // Takes back a job whose document did not arrive whole, then raises what
+  // CUPS said about the failure.
+  [[noreturn]] void CancelAndRaise(const std::string& name, cups_dest_t* dest,
+                                   int job_id) {
+    std::string what = LastCupsError();
+    cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, job_id);
+    RaisePrinterError(name, what);
+  }
+
+  bool loaded_ = false;
+  cups_dest_t* dests_ = nullptr;
+  int num_dests_ = 0;
+  cups_dest_t* named_dest_ = nullptr;
+  std::vector<std::string> names_;
+  int default_index_ = -1;
+  std::map<std::string, double> media_width_mm_;
+};
+
+}  // namespace
+
+std::unique_ptr<Printers> MakeCupsPrinters() {
+  return std::make_unique<CupsPrinters>();
+}
+
+}  // namespace kalvenor

@@ -1,0 +1,227 @@
+// The folder printer: every sub-folder of one folder is a printer, and every
+// ended document becomes the next numbered PDF file in it.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/printers.h"
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+namespace {
+
+// Numbers up to nine digits; a larger one is not a document of ours.
+constexpr size_t kMaxDigits = 9;
+
+// The document number of a file name "000042.pdf", or 0 for any other name.
+long DocumentNumber(const std::string& file_name) {
+  static const std::string kSuffix = ".pdf";
+  if (file_name.size() <= kSuffix.size() ||
+      file_name.compare(file_name.size() - kSuffix.size(), kSuffix.size(),
+                        kSuffix) != 0) {
+    return 0;
+  }
+  size_t digits = file_name.size() - kSuffix.size();
+  if (digits > kMaxDigits) return 0;
+  long number = 0;
+  auto [end, ec] = std::from_chars(file_name.data(), file_name.data() + digits,
+                                   number);
+  if (ec != std::errc() || end != file_name.data() + digits) return 0;
+  return number;
+}
+
+std::string NumberedName(long number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%06ld.pdf", number);
+  return name;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Entry names of `folder`, without "." and "..". Raises when it cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) throw ErrorFromErrno(errno);
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  closedir(dir);
+  return names;
+}
+
+// Writes all of `bytes` to `fd` and flushes them to the disk, so that the
+// numbered name never shows a file whose content is still missing.
+bool WriteAllAndSync(int fd, const std::string& bytes) {
+  size_t written = 0;
+  while (written < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    written += static_cast<size_t>(n);
+  }
+  return fsync(fd) == 0;
+}
+
+// Gives the complete file `temp` the name `target` unless that name exists.
+// Returns 0 or an errno value (EEXIST when the name is taken).
+int ClaimName(const std::string& temp, const std::string& target) {
+  if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(),
+                RENAME_NOREPLACE) == 0) {
+    return 0;
+  }
+  int err = errno;
+  if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return err;
+  // The file system cannot rename without replacing: a hard link fails
+  // just as atomically when the name is taken.
+  if (link(temp.c_str(), target.c_str()) != 0) return errno;
+  unlink(temp.c_str());
+  return 0;
+}
+
+class FolderPrinters : public Printers {
+ public:
+  FolderPrinters(std::string folder, std::string default_name)
+      : folder_(std::move(folder)), default_name_(std::move(default_name)) {}
+
+  const std::vector<std::string>& Names() override {
+    Load();
+    return names_;
+  }
+
+  int DefaultIndex() override {
+    Load();
+    return default_index_;
+  }
+
+  // A printer may state its paper width in a file "media-width-mm" holding
+  // the millimetres ("58"); without one it states none.
+  double MediaWidthMm(const std::string& name) override {
+    std::ifstream in(PrinterFolder(name) + "/media-width-mm");
+    double width_mm = 0;
+    if (!(in >> width_mm) || width_mm <= 0) return 0;
+    return width_mm;
+  }
+
+  std::string Submit(const std::string& name, const std::string& pdf,
+                     const std::string& /*title*/) override {
+    const std::string folder = PrinterFolder(name);
+    const std::string temp = WriteTemporary(folder, pdf);
+    // Numbering continues after the highest number in the folder; a number
+    // another job claimed first is skipped, so none is ever overwritten.
+    long number = 0;
+    try {
+      number = HighestNumber(folder) + 1;
+    } catch (const RunTimeError&) {
+      unlink(temp.c_str());
+      throw;
+    }
+    for (;; ++number) {
+      std::string target = folder + "/" + NumberedName(number);
+      int err = ClaimName(temp, target);
+      if (err == 0) return target;
+      if (err != EEXIST) {
+        unlink(temp.c_str());
+        throw ErrorFromErrno(err);
+      }
+    }
+  }
+
+ private:
+  void Load() {
+    if (loaded_) return;
+    loaded_ = true;
+    std::vector<std::string> entries;
+    try {
+      entries = ListFolder(folder_);
+    } catch (const RunTimeError&) {
+      return;  // a missing or unreadable folder holds no printer
+    }
+    for (const std::string& entry : entries) {
+      if (IsFolder(folder_ + "/" + entry)) names_.push_back(entry);
+    }
+    std::sort(names_.begin(), names_.end());  // byte order
+    auto named = std::find(names_.begin(), names_.end(), default_name_);
+    if (named != names_.end()) {
+      default_index_ = static_cast<int>(named - names_.begin());
+    } else if (!names_.empty()) {
+      default_index_ = 0;
+    }
+  }
+
+  std::string PrinterFolder(const std::string& name) const {
+    return folder_ + "/" + name;
+  }
+
+  static long HighestNumber(const std::string& folder) {
+    long highest = 0;
+    for (const std::string& entry : ListFolder(folder)) {
+      highest = std::max(highest, DocumentNumber(entry));
+    }
+    return highest;
+  }
+
+  // Writes `bytes` to a new hidden file in `folder` and returns its path.
+  // Its name is unique to this process and call, and O_EXCL makes sure.
+  static std::string WriteTemporary(const std::string& folder,
+                                    const std::string& bytes) {
+    static std::atomic<unsigned> serial{0};
+    for (;;) {
+      std::ostringstream name;
+      name << folder << "/.kalvenor-" << getpid() << "-" << serial++ << ".tmp";
+      std::string path = name.str();
+      int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0) {
+        if (errno == EEXIST) continue;  // left over by an earlier process
+        // A printer folder that is gone: its path no longer leads anywhere.
+        if (errno == ENOENT) throw RunTimeError(kPathNotFound);
+        throw ErrorFromErrno(errno);
+      }
+      bool ok = WriteAllAndSync(fd, bytes);
+      int err = errno;
+      if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+      }
+      if (!ok) {
+        unlink(path.c_str());
+        throw ErrorFromErrno(err);
+      }
+      return path;
+    }
+  }
+
+  const std::string folder_;
+  const std::string default_name_;
+  bool loaded_ = false;
+  std::vector<std::string> names_;
+  int default_index_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<Printers> MakeFolderPrinters(const std::string& folder,
+                                             const std::string& default_name) {
+  return std::make_unique<FolderPrinters>(folder, default_name);
+}
+
+}  // namespace kalvenor
