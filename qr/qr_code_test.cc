@@ -1,0 +1,195 @@
+#include "qr/qr_code.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "qr/qr_render.h"
+#include "qr/qr_request.h"
+#include "qr/qr_testing.h"
+
+namespace kalvenor {
+namespace {
+
+// The stand-in services, shared by the whole suite.
+class QrCodeTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new QrTestServer(); }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(server_->running());
+    server_->TakeRequests();
+  }
+
+  Host ServiceHost() {
+    return MakeQrTestHost({{kQrServiceVariable, server_->base() + "/"},
+                           {kQrDecoderVariable, server_->base()},
+                           {"KALVENOR_DRIVE_C", folder_}});
+  }
+
+  static std::string Head(const std::string& request) {
+    return request.substr(0, request.find("\r\n\r\n") + 4);
+  }
+  static std::string Body(const std::string& request) {
+    return request.substr(request.find("\r\n\r\n") + 4);
+  }
+
+  static QrTestServer* server_;
+  std::string folder_ = MakeTempFolder();
+};
+
+QrTestServer* QrCodeTest::server_ = nullptr;
+
+std::string PngOf(const Picture& picture) {
+  std::string png;
+  EXPECT_TRUE(ImageToPngBytes(picture, &png));
+  return png;
+}
+
+Picture Bitmap(int side) {
+  auto picture = std::make_shared<PictureData>();
+  picture->pixel_width = picture->pixel_height = side;
+  picture->width_twips = picture->height_twips = side * 15.0f;
+  picture->pixels.assign(static_cast<size_t>(side) * side, 0xFF336699u);
+  return picture;
+}
+
+TEST_F(QrCodeTest, PictureFromTheServiceHasItsPixelSizeAt96Dpi) {
+  server_->SetCase("200", PngOf(Bitmap(100)));
+  Host host = ServiceHost();
+  Picture picture = QrCode(host).GetPictureQrCode(u"AB c", 100, 100);
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->width_twips, 1500);
+  EXPECT_EQ(picture->height_twips, 1500);
+  EXPECT_EQ(picture->pixels, Bitmap(100)->pixels);
+  std::vector<std::string> requests = server_->TakeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
+            "GET /v1/create-qr-code/?data=AB%20c&size=100x100 HTTP/1.1");
+}
+
+TEST_F(QrCodeTest, EveryFailedImageRequestGivesNoPicture) {
+  const std::string png = PngOf(Bitmap(10));
+  const std::string oversized(70 * 1024, 'x');
+  struct Case {
+    const char* name;
+    std::string body;
+  } cases[] = {
+      {"404", ""},
+      {"301", png},                        // the redirect would lead to the image
+      {"302", png},
+      {"short", png},                      // fewer bytes than announced
+      {"200", "<html>busy</html>"},        // not an image
+      {"200", ""},                         // empty body
+      {"200", png.substr(0, png.size() - 20)},
+      {"200", oversized},                  // over the size cap, announced
+      {"close", oversized},                // over the size cap, read until close
+      {"hang", ""},                        // never answers
+  };
+  Host host = ServiceHost();
+  for (const Case& c : cases) {
+    server_->SetCase(c.name, c.body);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(QrCode(host).GetPictureQrCode(u"x", 100, 100), nullptr) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500)) << c.name;
+    EXPECT_EQ(server_->TakeRequests().size(), 1u) << c.name;
+  }
+}
+
+TEST_F(QrCodeTest, NoServiceListeningGivesNoPicture) {
+  Host host = MakeQrTestHost({{kQrServiceVariable, "http://127.0.0.1:1"}});
+  EXPECT_EQ(QrCode(host).GetPictureQrCode(u"x", 100, 100), nullptr);
+}
+
+TEST_F(QrCodeTest, WithoutAServiceThePictureIsDrawnHere) {
+  Host host = MakeQrTestHost({});
+  Picture picture = QrCode(host).GetPictureQrCode(u"https://www.afip.gob.ar/fe/qr/?p=x", 100, 100);
+  ASSERT_NE(picture, nullptr);
+  EXPECT_FALSE(picture->rects.empty());
+  EXPECT_EQ(ReadQrSymbol(RasterFromPicture(picture, 203, 16)),
+            "https://www.afip.gob.ar/fe/qr/?p=x");
+  EXPECT_TRUE(server_->TakeRequests().empty());
+}
+
+TEST_F(QrCodeTest, UploadIsAnExactMultipartPost) {
+  server_->SetCase("200", "a\xC3\xB1o");
+  Host host = ServiceHost();
+  Text out = u"before";
+  ASSERT_TRUE(QrCode(host).DecodeFromStream(std::string("\x89PN", 3), out));
+  EXPECT_EQ(out, u"a\u00F1o");  // the reply read as UTF-8
+  std::vector<std::string> requests = server_->TakeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  std::string head = Head(requests[0]);
+  EXPECT_EQ(head.substr(0, head.find("\r\n")), "POST /w/decode?full=false HTTP/1.0");
+  EXPECT_NE(head.find("\r\n" + DecodeFormHeader()), std::string::npos) << head;
+  EXPECT_NE(head.find("\r\nContent-Length: 187\r\n"), std::string::npos) << head;
+  EXPECT_EQ(Body(requests[0]), DecodeFormBody(std::string("\x89PN", 3)));
+}
+
+TEST_F(QrCodeTest, DecodeFromUrlKeepsTheReplyBytesAsCharacters) {
+  server_->SetCase("200", "a\xC3\xB1o");
+  Host host = ServiceHost();
+  Text out = u"before";
+  ASSERT_TRUE(QrCode(host).DecodeFromUrl(u"http://example.com/q.png", out));
+  EXPECT_EQ(out, u"a\u00C3\u00B1o");
+  std::vector<std::string> requests = server_->TakeRequests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
+            "GET /w/decode?full=false&u=http%3A%2F%2Fexample%2Ecom%2Fq%2Epng HTTP/1.1");
+}
+
+TEST_F(QrCodeTest, FailedDecodingAnswersFalse) {
+  Host host = ServiceHost();
+  for (const char* name : {"404", "302", "short"}) {
+    server_->SetCase(name, "reply");
+    Text out = u"keep";
+    EXPECT_FALSE(QrCode(host).DecodeFromStream("png", out)) << name;
+    EXPECT_EQ(out, u"keep") << name;  // the upload leaves it alone
+    EXPECT_FALSE(QrCode(host).DecodeFromUrl(u"http://h/i.png", out)) << name;
+    EXPECT_EQ(out, u"") << name;  // the URL path empties it first
+    EXPECT_EQ(server_->TakeRequests().size(), 2u) << name;
+  }
+  server_->SetCase("200", "reply");
+  Text out = u"keep";
+  EXPECT_FALSE(QrCode(host).DecodeFromPicture(nullptr, out));
+  EXPECT_TRUE(server_->TakeRequests().empty());
+  Host no_decoder = MakeQrTestHost({});
+  EXPECT_FALSE(QrCode(no_decoder).DecodeFromStream("png", out));
+  EXPECT_EQ(out, u"keep");
+}
+
+TEST_F(QrCodeTest, PictureAndFileAreUploadedAsPng) {
+  server_->SetCase("200", "ok");
+  Host host = ServiceHost();
+  Picture qr = RenderQrPicture({u"HELLO 123"});
+  Text out;
+  ASSERT_TRUE(QrCode(host).DecodeFromPicture(qr, out));
+  EXPECT_EQ(out, u"ok");
+
+  WriteBytes(folder_ + "/IMAGE.PNG", PngOf(Bitmap(7)));
+  ASSERT_TRUE(QrCode(host).DecodeFromFile(u"C:\\image.png", out));
+  EXPECT_FALSE(QrCode(host).DecodeFromFile(u"C:\\missing.png", out));
+  WriteBytes(folder_ + "/TEXT.PNG", "not an image");
+  EXPECT_FALSE(QrCode(host).DecodeFromFile(u"C:\\TEXT.PNG", out));
+
+  std::vector<std::string> requests = server_->TakeRequests();
+  ASSERT_EQ(requests.size(), 2u);
+  // Cut the image out of each form: after its part header, before the
+  // closing boundary line.
+  auto image = [](const std::string& request) {
+    std::string body = Body(request);
+    size_t start = body.find("image/png\r\n\r\n") + 13;
+    return body.substr(start, body.size() - 47 - 2 - start);
+  };
+  Picture sent_qr = PictureFromPngStream(image(requests[0]));
+  EXPECT_EQ(ReadQrSymbol(RasterFromPicture(sent_qr, 300, 16)), "HELLO 123");
+  Picture sent_file = PictureFromPngStream(image(requests[1]));
+  ASSERT_NE(sent_file, nullptr);
+  EXPECT_EQ(sent_file->pixels, Bitmap(7)->pixels);
+}
+
+}  // namespace
+}  // namespace kalvenor
