@@ -67,12 +67,20 @@ std::string CupsPdfOutputFolder() {
   return "/var/spool/cups-pdf/KALVENOR";
 }
 
-// The finished file in `folder` whose name holds `token`; cups-pdf writes
-// in place, so a file counts once it ends with the PDF end marker.
-std::optional<fs::path> FinishedPdf(const fs::path& folder, const std::string& token) {
+// The finished file of CUPS job `job` in `folder`, named "<title>...-job_<id>.pdf"
+// by the test queue; cups-pdf writes in place, so a file counts once it ends
+// with the PDF end marker.
+std::optional<fs::path> FinishedPdf(const fs::path& folder, const std::string& job,
+                                    const std::string& title) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(folder, ec)) {
-    if (entry.path().filename().string().find(token) == std::string::npos) continue;
+    std::string name = entry.path().filename().string();
+    std::string suffix = "-job_" + job + ".pdf";
+    if (name.size() < suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0 ||
+        name.rfind(title, 0) != 0) {
+      continue;
+    }
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
@@ -136,7 +144,6 @@ TEST(CupsPrinters, JobReachesTheTestQueue) {
   ASSERT_LT(printers->DefaultIndex(), static_cast<int>(names.size()));
   EXPECT_GT(printers->MediaWidthMm(kTestQueue), 0);
 
-  // cups-pdf names its file after the job title.
   std::string token = "kaltest" + std::to_string(getpid()) + "x" +
                       std::to_string(steady_clock::now().time_since_epoch().count());
   std::string job = printers->Submit(kTestQueue, SmallPdf("Hola comandera"), token);
@@ -146,7 +153,7 @@ TEST(CupsPrinters, JobReachesTheTestQueue) {
   const fs::path folder = CupsPdfOutputFolder();
   auto deadline = steady_clock::now() + std::chrono::seconds(20);
   std::optional<fs::path> pdf;
-  while (!(pdf = FinishedPdf(folder, token)) && steady_clock::now() < deadline) {
+  while (!(pdf = FinishedPdf(folder, job, token)) && steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_TRUE(pdf) << "job " << job << " made no PDF in " << folder << " within 20 s";

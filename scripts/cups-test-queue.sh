@@ -54,7 +54,7 @@ Out $OUT_DIR
 AnonDirName $OUT_DIR
 AnonUMask 0022
 UserUMask 0022
-Grp lp
+Grp lpadmin
 EOF
 chmod 0644 "$new_conf"
 mv -f "$new_conf" "$CONF_FILE"
@@ -72,6 +72,9 @@ if ! lpstat -v "$QUEUE" >/dev/null 2>&1; then
 else
   lpadmin -p "$QUEUE" -v "cups-pdf:/$CONF_NAME"
 fi
+# Every file is named "<title>...-job_<job id>.pdf", so documents with one
+# title never replace each other and a test finds the file of its job id.
+lpadmin -p "$QUEUE" -o Label=2
 cupsenable "$QUEUE"
 cupsaccept "$QUEUE"
 
