@@ -38,7 +38,8 @@ class QrCodeTest : public testing::Test {
   }
 
   static QrTestServer* server_;
-  std::string folder_ = MakeTempFolder();
+  TempFolder temp_;
+  std::string folder_ = temp_.path();
 };
 
 QrTestServer* QrCodeTest::server_ = nullptr;

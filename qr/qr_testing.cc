@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -20,11 +21,15 @@ extern char** environ;
 
 namespace kalvenor {
 
-std::string MakeTempFolder() {
+TempFolder::TempFolder() {
   const char* tmp = getenv("TMPDIR");
-  std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/kalvenor-qr-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) return std::string();
-  return pattern;
+  path_ = std::string(tmp != nullptr ? tmp : "/tmp") + "/kalvenor-qr-XXXXXX";
+  if (mkdtemp(path_.data()) == nullptr) path_.clear();
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
@@ -38,15 +43,16 @@ std::string ReadBytes(const std::string& path) {
   return out.str();
 }
 
-QrTestServer::QrTestServer() : folder_(MakeTempFolder()) {
+QrTestServer::QrTestServer() {
   std::string script = std::string(KALVENOR_SOURCE_DIR) + "/tests/qr_server.py";
-  char* argv[] = {const_cast<char*>("python3"), script.data(), folder_.data(), nullptr};
+  std::string folder = folder_.path();
+  char* argv[] = {const_cast<char*>("python3"), script.data(), folder.data(), nullptr};
   if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv, environ) != 0) {
     pid_ = -1;
     return;
   }
   for (int i = 0; i < 200 && port_ == 0; ++i) {
-    std::string port = ReadBytes(folder_ + "/port");
+    std::string port = ReadBytes(folder_.path() + "/port");
     if (!port.empty()) port_ = std::stoi(port);
     else std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
@@ -57,26 +63,21 @@ QrTestServer::~QrTestServer() {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
   }
-  std::string command = "rm -rf '" + folder_ + "'";
-  if (!folder_.empty()) std::system(command.c_str());
 }
 
 std::string QrTestServer::base() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 void QrTestServer::SetCase(const std::string& name, const std::string& body) {
-  std::string line = name;
-  if (!body.empty() || name != "404") {
-    WriteBytes(folder_ + "/body", body);
-    line += " " + folder_ + "/body";
-  }
-  WriteBytes(folder_ + "/case.tmp", line + "\n");
-  std::rename((folder_ + "/case.tmp").c_str(), (folder_ + "/case").c_str());
+  WriteBytes(folder_.path() + "/body", body);
+  std::string line = name + " " + folder_.path() + "/body";
+  WriteBytes(folder_.path() + "/case.tmp", line + "\n");
+  std::rename((folder_.path() + "/case.tmp").c_str(), (folder_.path() + "/case").c_str());
 }
 
 std::vector<std::string> QrTestServer::TakeRequests() {
   std::vector<std::string> requests;
   for (;;) {
-    std::string path = folder_ + "/request-" + std::to_string(next_request_);
+    std::string path = folder_.path() + "/request-" + std::to_string(next_request_);
     if (access(path.c_str(), F_OK) != 0) break;
     requests.push_back(ReadBytes(path));
     ++next_request_;

@@ -15,8 +15,19 @@
 
 namespace kalvenor {
 
-// A fresh empty folder under the system's temporary folder.
-std::string MakeTempFolder();
+// A fresh empty folder under the system's temporary folder, removed with
+// everything in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 
@@ -38,7 +49,7 @@ class QrTestServer {
   std::vector<std::string> TakeRequests();
 
  private:
-  std::string folder_;
+  TempFolder folder_;
   pid_t pid_ = -1;
   int port_ = 0;
   int next_request_ = 1;
