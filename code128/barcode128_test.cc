@@ -1,0 +1,209 @@
+#include "code128/barcode128.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "barcode_form/barcode_testing.h"
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+namespace {
+
+// "1" dark, "0" light modules from element widths, bar first.
+std::string Modules(const Text& widths) {
+  std::string out;
+  for (size_t p = 0; p < widths.size(); ++p) out.append(widths[p] - u'0', p % 2 == 0 ? '1' : '0');
+  return out;
+}
+
+Text Concat(std::initializer_list<int> values) {
+  Text out;
+  for (int v : values) {
+    const char* w = Code128Widths(v);
+    out += Text(w, w + std::char_traits<char>::length(w));
+  }
+  return out;
+}
+
+TEST(Barras, SymbolsOfEachSet) {
+  struct Case {
+    const char* why;
+    Text data;
+    int32_t set;
+    std::initializer_list<int> symbols;  // start, data, check, stop
+  };
+  const Case cases[] = {
+      {"AB: 104 + 33 + 68 = 205, check 102", u"AB", kCode128SetB, {104, 33, 34, 102, 106}},
+      {"12345 in set B, check 90", u"12345", kCode128SetB, {104, 17, 18, 19, 20, 21, 90, 106}},
+      {"empty: check (104) mod 103 = 1", u"", kCode128SetB, {104, 1, 106}},
+      {"tab skipped in set B", u"A\tB", kCode128SetB, {104, 33, 34, 102, 106}},
+      {"tab is 73 in set A: 103+33+146+102", u"A\tB", kCode128SetA, {103, 33, 73, 34, 75, 106}},
+      {"lower case skipped in set A", u"AbB", kCode128SetA, {103, 33, 34, 101, 106}},
+      {"lower case 65 in set B", u"a", kCode128SetB, {104, 65, 66, 106}},
+      {"~ is 94 in B", u"~", kCode128SetB, {104, 94, 95, 106}},
+      {"~ skipped in A", u"~", kCode128SetA, {103, 0, 106}},
+      {"grave accent 64 in B", u"`", kCode128SetB, {104, 64, 65, 106}},
+      {"DEL and euro sign, codes 127 and 128: 104 + 95 + 192", u"\x7f\u20ac", kCode128SetB,
+       {104, 95, 96, 82, 106}},
+      {"set C digit pairs", u"123456", kCode128SetC, {105, 12, 34, 56, 44, 106}},
+      {"set C lone last digit, non-numeric pair", u"12a45", kCode128SetC,
+       {105, 12, 0, 5, 29, 106}},
+  };
+  BarCode128 engine;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    Text pattern = engine.Barras(c.data, c.set);
+    EXPECT_EQ(pattern, Concat(c.symbols));
+    EXPECT_EQ(pattern.size(), 6 * (c.symbols.size() - 1) + 7);
+  }
+  EXPECT_EQ(Modules(engine.Barras(u"AB", kCode128SetB)).size(), 57u);
+  EXPECT_EQ(Modules(engine.Barras(u"12345", kCode128SetB)).size(), 90u);
+  EXPECT_EQ(engine.Barras(u"AB", 0), u"");
+  EXPECT_EQ(engine.Barras(u"AB", 4), u"");
+}
+
+TEST(Barras, DataPastTheSixteenBitWeightsIsRefused) {
+  BarCode128 engine;
+  EXPECT_NO_THROW(engine.Barras(Text(300, u'~'), kCode128SetB));
+  try {
+    engine.Barras(Text(400, u'~'), kCode128SetB);
+    ADD_FAILURE() << "no overflow";
+  } catch (const RunTimeError& e) {
+    EXPECT_EQ(e.number(), kOverflow);
+  }
+}
+
+TEST(Texto, FontText) {
+  BarCode128 engine;
+  // Start B (204), the data, check 102 (char 202), Stop (206).
+  EXPECT_EQ(engine.Texto(u"AB", 2), u"\u00CCAB\u00CA\u00CE");
+  // Class 1 keeps values below 64: "b" and the tab are skipped, check 101.
+  EXPECT_EQ(engine.Texto(u"A\tbB", 1), u"\u00CBAB\u00C9\u00CE");
+  // Class 3: 12 and 34, check (105 + 12 + 68) mod 103 = 82.
+  EXPECT_EQ(engine.Texto(u"1234", 3), Text(u"\u00CD,Br\u00CE"));
+  EXPECT_EQ(engine.Texto(u"AB"), u"");
+}
+
+TEST(GenerarBarras, GeometryOfAB) {
+  FakeCanvas dc(511, 85, 15, 0xFFFFFF);
+  BarCode128 engine;
+  float y = 2;
+  engine.GenerarBarras(u"AB", dc, kCode128SetB, 0, y, 15, 600, true, u"System", 4);
+  ASSERT_EQ(dc.lines.size(), 57u + 10u);
+  EXPECT_EQ(dc.lines.front().x1, 150);
+  EXPECT_EQ(dc.lines[56].x1, 990);
+  EXPECT_EQ(dc.lines[57].x1, 1005);
+  EXPECT_EQ(dc.lines.back().x1, 1140);
+  for (size_t i = 57; i < dc.lines.size(); ++i) EXPECT_EQ(dc.lines[i].color, 0xFFFFFFu);
+  EXPECT_EQ(dc.lines.front().y1, 2);
+  EXPECT_EQ(dc.lines.front().y2, 602);
+  EXPECT_EQ(dc.DrawWidth, 1);
+  ASSERT_EQ(dc.prints.size(), 1u);
+  dc.Font.Size = 4;
+  EXPECT_FLOAT_EQ(dc.prints[0].x, 150 + (1155 - dc.TextWidth(u"AB")) / 2);
+  EXPECT_EQ(dc.prints[0].y, 602);
+  EXPECT_EQ(dc.prints[0].font, u"System");
+  EXPECT_EQ(dc.prints[0].size, 4);
+  EXPECT_TRUE(dc.prints[0].end_line);
+  std::string drawn;
+  for (size_t i = 0; i < 57; ++i) drawn += dc.lines[i].color == 0 ? '1' : '0';
+  EXPECT_EQ(drawn, Modules(engine.Barras(u"AB", kCode128SetB)));
+}
+
+TEST(GenerarBarras, CurrentPositionAndNoText) {
+  FakeCanvas dc(511, 85, 15, 0xFFFFFF);
+  dc.CurrentX = 300;
+  dc.CurrentY = 45;
+  dc.Font.Name = u"Consolas";
+  BarCode128 engine;
+  float y = -1;
+  engine.GenerarBarras(u"", dc, kCode128SetB, -1, y, 15, 600, false, u"System", 4);
+  EXPECT_EQ(y, 45);  // written back
+  EXPECT_EQ(dc.lines.front().x1, 300 + 150);
+  EXPECT_EQ(dc.lines.size(), 35u + 10u);
+  EXPECT_TRUE(dc.prints.empty());
+  EXPECT_EQ(dc.Font.Name, u"Consolas");
+}
+
+TEST(GenerarBarrasImpresora, NoTrailingQuietZone) {
+  FakeCanvas printer(600, 100, 15, 0xFFFFFF);
+  BarCode128 engine;
+  float y = 0;
+  engine.GenerarBarrasImpresora(u"AB", kCode128SetB, 0, y, 15, 600, false, u"", 4, printer);
+  EXPECT_EQ(printer.lines.size(), 57u);
+  EXPECT_EQ(printer.DrawWidth, 5);
+}
+
+class FontListCanvas : public FakeCanvas {
+ public:
+  FontListCanvas() : FakeCanvas(10, 10, 15, 0xFFFFFF) {}
+  int FontCount() override { return 2; }
+  Text Fonts(int index) override { return index == 0 ? u"DejaVu Sans" : u" pf_c128.TTF "; }
+};
+
+TEST(BarCode128, Fonts) {
+  BarCode128 engine([] { return std::vector<Text>{u"DejaVu Sans", u"Liberation Mono"}; });
+  EXPECT_EQ(engine.Fuente(), u"PF_C128.ttf");
+  EXPECT_FALSE(engine.AsignarFuente(u"Nope"));
+  EXPECT_EQ(engine.Fuente(), u"PF_C128.ttf");
+
+  FakeCanvas no_list(10, 10, 15, 0xFFFFFF);
+  EXPECT_FALSE(engine.PonerFuente(no_list));
+  FontListCanvas with_list;
+  EXPECT_TRUE(engine.PonerFuente(with_list));
+  EXPECT_EQ(with_list.Font.Name, u"PF_C128.ttf");
+
+  EXPECT_TRUE(engine.AsignarFuente(u" dejavu sans"));
+  EXPECT_EQ(engine.Fuente(), u" dejavu sans");
+  EXPECT_TRUE(engine.PonerFuente(with_list));
+  EXPECT_EQ(with_list.Font.Name, u" dejavu sans");
+
+  BarCode128 headless;
+  EXPECT_FALSE(headless.AsignarFuente(u"DejaVu Sans"));
+}
+
+TEST(GenerarBarras, ScansBack) {
+  struct Case {
+    Text data;
+    int32_t set;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {u"AB12CD34EF56GH78IJ90", kCode128SetB, "AB12CD34EF56GH78IJ90"},
+      {u"Kalvenor 7/b-x:Q~", kCode128SetB, "Kalvenor 7/b-x:Q~"},
+      {u"OS\tPAMI", kCode128SetA, "OS\tPAMI"},
+      {u"123456", kCode128SetC, "123456"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.data));
+    FakeCanvas dc(511, 85, 15, 0xFFFFFF);
+    BarCode128 engine;
+    float y = 2;
+    engine.GenerarBarras(c.data, dc, c.set, -1, y, 15, 600, true, u"System", 4);
+    EXPECT_EQ(ReadBarcode(dc.Image(), Symbology::kCode128), c.expected);
+  }
+}
+
+// Texts that every encoder puts in set B: letters and punctuation, a
+// lower-case letter first, no digits.
+TEST(Barras, AgreesWithAnIndependentEncoder) {
+  if (!HaveZint()) GTEST_SKIP() << "zint is not installed";
+  const std::string alphabet =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ !#$%&()*+,-./:;<=>?@[]^_{|}~";
+  std::mt19937 random(128);
+  BarCode128 engine;
+  for (int i = 0; i < 300; ++i) {
+    std::string data(1, alphabet[random() % 26]);
+    size_t length = random() % 24;
+    for (size_t k = 0; k < length; ++k) data += alphabet[random() % alphabet.size()];
+    std::string ours = Modules(engine.Barras(FromUtf8(data), kCode128SetB));
+    std::string theirs = ZintModules(20, data);
+    ASSERT_GE(theirs.size(), ours.size()) << data;
+    EXPECT_EQ(theirs.substr(0, ours.size()), ours) << data;
+    EXPECT_EQ(theirs.find('1', ours.size()), std::string::npos) << data;
+  }
+}
+
+}  // namespace
+}  // namespace kalvenor

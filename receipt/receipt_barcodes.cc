@@ -1,0 +1,44 @@
+// Receipt barcode blocks.
+#include "receipt/receipt_barcodes.h"
+
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+
+namespace {
+
+constexpr float kBlockAdvance = 1400;
+constexpr float kEanX = 50;
+constexpr float kCode128X = 200;
+// A full-length authorisation code starts at the left edge so that its
+// quiet zones stay on the paper.
+constexpr size_t kFullAuthorisationLength = 20;
+constexpr int kObjectNotSet = 91;
+
+frmCodBarra& FormOf(frmCodBarra* form) {
+  if (form == nullptr) {
+    throw RunTimeError(kObjectNotSet, "Object variable or With block variable not set");
+  }
+  return *form;
+}
+
+}  // namespace
+
+void PrintReceiptBarcodes(const Job& job, frmCodBarra* form, PrintSurface& printer) {
+  const PreScan& scan = job.prescan;
+  if (scan.prescription_flag && scan.insurer) {
+    printer.CurrentX = job.config.left_margin;
+    Picture picture = FormOf(form).bGenerar_Click(scan.prescription_text);
+    printer.PaintPicture(picture, kEanX, printer.CurrentY);
+    printer.CurrentY += kBlockAdvance;
+  }
+  if (scan.authorisation_flag && scan.insurer) {
+    printer.CurrentX = job.config.left_margin;
+    float x = scan.authorisation_text.size() == kFullAuthorisationLength ? 0 : kCode128X;
+    Picture picture = FormOf(form).GenerateCode128B(scan.authorisation_text);
+    printer.PaintPicture(picture, x, printer.CurrentY);
+    printer.CurrentY += kBlockAdvance;
+  }
+}
+
+}  // namespace kalvenor
