@@ -1,0 +1,100 @@
+#include "printing/slip_file.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/run_time_error.h"
+#include "testing/fake_host.h"
+
+namespace kalvenor {
+namespace {
+
+// A 42-character line text with `right` ending at column 46.
+std::string RightAligned(const std::string& left, const std::string& right) {
+  return left + std::string(42 - left.size() - right.size(), ' ') + right;
+}
+
+class SlipFileTest : public ::testing::Test {
+ protected:
+  PreScan Scan(const std::vector<std::string>& lines) {
+    sandbox_.Write("C/VENTAS/C0001234.TXT", Lines(lines));
+    PreScan prescan;
+    PreScanSlip(u"C:\\VENTAS\\C0001234.TXT", prescan, host_);
+    return prescan;
+  }
+  Sandbox sandbox_;
+  RecordingPrinter* printer_ = nullptr;
+  Host host_ = MakeTestHost(sandbox_, &printer_);
+};
+
+TEST_F(SlipFileTest, CopyAmountsAndInsurerDifference) {
+  std::string client1 = SlipLineOf('1', 30, RightAligned("* CLIENTE", "$ 1.234,56"));
+  std::string client2 = SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 1.234,56"));
+  PreScan same = Scan({client1, client2});
+  EXPECT_EQ(same.copy1_amount, u" 1.234,56");  // the blank after "$" stays
+  EXPECT_EQ(same.copy2_amount, u" 1234,56");
+  EXPECT_FALSE(same.insurer_difference);
+
+  PreScan differ = Scan({SlipLineOf('1', 30, RightAligned("* CLIENTE", "$ 1.240,00")), client2});
+  EXPECT_TRUE(differ.insurer_difference);
+
+  EXPECT_FALSE(Scan({SlipLineOf('1', 30, RightAligned("*A IMPUTAR:", "$ 11,00")),
+                     SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 10,00"))})
+                   .insurer_difference);  // exactly 1 apart
+  PreScan imputar = Scan({SlipLineOf('1', 30, RightAligned("*A IMPUTAR:", "$ 11,01")),
+                          SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 10,00"))});
+  EXPECT_EQ(imputar.copy1_amount, u"$ 11,01");
+  EXPECT_TRUE(imputar.insurer_difference);
+}
+
+TEST_F(SlipFileTest, FlagsAndBarcodeTexts) {
+  PreScan prescan = Scan({
+      SlipLineOf('1', 30, "Obra social PAMI"),
+      SlipLineOf('1', 30, "*              Firma Cliente"),
+      "",  // the pre-scan reads on past an empty line
+      SlipLineOf('1', 81, "Receta/Matricula: 0000000001234"),
+      SlipLineOf('1', 82, "Codigo Autorizacion:12345678901234567890"),
+      SlipLineOf('1', 82, "Codigo Autorizacion:99999999999999999999"),
+      SlipLineOf('3', 99, ""),
+  });
+  EXPECT_TRUE(prescan.insurer);
+  EXPECT_TRUE(prescan.client_signature);
+  EXPECT_EQ(prescan.prescription_text, u"0000000001234");
+  EXPECT_TRUE(prescan.prescription_flag);
+  EXPECT_EQ(prescan.authorisation_text, u"12345678901234567890");  // only the first counts
+  EXPECT_TRUE(prescan.authorisation_flag);
+  EXPECT_EQ(prescan.last_section_digit, 3);
+
+  EXPECT_FALSE(Scan({SlipLineOf('1', 30, "obra social pami")}).insurer);
+  EXPECT_FALSE(Scan({SlipLineOf('1', 81, "Receta/Matricula: 1")}).prescription_flag);
+  EXPECT_FALSE(Scan({SlipLineOf('1', 81, "Receta/Matricula: ABC")}).prescription_flag);
+  EXPECT_TRUE(IsNumberAboveOne(u"1,01"));
+  EXPECT_FALSE(IsNumberAboveOne(u""));
+}
+
+TEST_F(SlipFileTest, NonDigitSectionOrCodeIsATypeMismatch) {
+  for (std::string line : {std::string("X30 item"), std::string("1A0 item")}) {
+    try {
+      Scan({line});
+      FAIL() << line;
+    } catch (const RunTimeError& e) {
+      EXPECT_EQ(e.description(), "Type mismatch");
+    }
+  }
+}
+
+TEST_F(SlipFileTest, CleaningTurnsNulsIntoSpacesAndKeepsCodePage437) {
+  std::string slip = SlipLineOf('1', 30, std::string("Peque\xA4o", 7) + std::string("\0\0x", 3)) + "\r\n";
+  sandbox_.Write("C/VENTAS/C0001234.TXT", slip);
+  CleanSlipFile(u"C:\\VENTAS\\C0001234.TXT", host_);
+  EXPECT_EQ(sandbox_.Read("C/VENTAS/C0001234.TXT"), "130 Peque\xA4o  x\r\n\r\n");
+}
+
+TEST(SplitSlipLine, PadsAndCutsTheTextToFortyTwoColumns) {
+  SlipLine short_line = SplitSlipLine(u"1 5 abc");
+  EXPECT_EQ(short_line.line_code, 5);
+  EXPECT_EQ(short_line.text, u"abc" + Text(39, u' '));
+  EXPECT_EQ(SplitSlipLine(u"130 " + Text(50, u'x')).text, Text(42, u'x'));
+}
+
+}  // namespace
+}  // namespace kalvenor

@@ -1,0 +1,151 @@
+#include "receipt/receipt_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/fake_host.h"
+
+namespace kalvenor {
+namespace {
+
+Text Padded(const Text& left, const Text& right = u"") {
+  return left + Text(42 - left.size() - right.size(), u' ') + right;
+}
+
+class ReceiptTest : public ::testing::Test {
+ protected:
+  ReceiptTest() {
+    job_.config.left_margin = 100;
+    job_.config.small_size = 7;
+    job_.config.normal_size = 8;
+    job_.config.large_size = 10;
+  }
+  // Prints one receipt; returns its drawing operations.
+  std::vector<PrintOp> Print(Text end_line = u"199 " + Text(38, u'-')) {
+    PrintReceipt(end_line, job_, nullptr, host_);
+    printer_->EndDoc();
+    return printer_->documents.back().ops;
+  }
+
+  Sandbox sandbox_;
+  RecordingPrinter* printer_ = nullptr;
+  Host host_ = MakeTestHost(sandbox_, &printer_);
+  Job job_;
+};
+
+const PrintOp* Find(const std::vector<PrintOp>& ops, const Text& prefix) {
+  for (const PrintOp& op : ops) {
+    if (op.kind == PrintOp::kPrint && StartsWith(op.text, prefix)) return &op;
+  }
+  return nullptr;
+}
+
+TEST_F(ReceiptTest, HeaderIsCentredOnTheSectionEndLine) {
+  SectionLists& s = job_.sections;
+  s.header[1] = u"FARMACIA";
+  s.header[2] = Text(40, u'W');  // wider than the reference: small size
+  s.header[3] = Text(38, u'E');  // exactly as wide: normal size
+  s.header[4] = u"CUIT 30-1";
+  s.header_count = 4;
+  auto ops = Print();  // reference width 38 x 8 x 12 = 3648 twips
+  ASSERT_EQ(ops.size(), 4u);
+  EXPECT_EQ(ops[0].x, (3648 - 768) / 2 + 100);
+  EXPECT_TRUE(ops[0].font.Bold);
+  EXPECT_EQ(ops[0].y, 100);
+  EXPECT_EQ(ops[1].font.Size, 7);
+  EXPECT_EQ(ops[1].x, (3648 - 3360) / 2 + 100);
+  EXPECT_FALSE(ops[1].font.Bold);
+  EXPECT_EQ(ops[2].font.Size, 8);
+  EXPECT_EQ(ops[2].x, 100);
+  EXPECT_EQ(ops[3].x, 100);  // the last line is left-aligned
+  EXPECT_EQ(ops[3].font.Size, 8);
+  EXPECT_EQ(ops[1].y, 100 + 8 * 24);
+}
+
+TEST_F(ReceiptTest, ShortReferenceClampsAtZeroAndSingleHeaderIsPlain) {
+  SectionLists& s = job_.sections;
+  s.header[1] = u"FARMACIA CENTRAL";
+  s.header[2] = u"last";
+  s.header_count = 2;
+  auto ops = Print(u"1990");  // reference width 0
+  EXPECT_EQ(ops[0].font.Size, 7);
+  EXPECT_EQ(ops[0].x, 0);
+  s.header_count = 1;
+  ops = Print();
+  EXPECT_FALSE(ops[0].font.Bold);
+  EXPECT_EQ(ops[0].x, 100);
+}
+
+TEST_F(ReceiptTest, ItemsAreCutBoldByPriceAndShortOnesSkipped) {
+  SectionLists& s = job_.sections;
+  s.item[1] = u"abc";
+  s.item[2] = u"abcd";
+  s.item[3] = Padded(u"IBUPROFENO 400", u"12,50");
+  s.item[4] = Padded(u"CAJA", u"2 unid.");
+  s.item[5] = Padded(u"*  NOTA", u"12,50");
+  s.item_count = 5;
+  auto ops = Print();
+  ASSERT_EQ(ops.size(), 4u);
+  EXPECT_EQ(ops[0].text, u"abcd");
+  EXPECT_EQ(ops[1].text, Left(s.item[3], 40));
+  EXPECT_TRUE(ops[1].font.Bold);
+  EXPECT_FALSE(ops[2].font.Bold);
+  EXPECT_FALSE(ops[3].font.Bold);
+  EXPECT_EQ(ops[1].x, 100);
+}
+
+TEST_F(ReceiptTest, TotalLineFromClientAmountOrFromTheFooter) {
+  SectionLists& s = job_.sections;
+  s.item[1] = Padded(u"* CLIENTE", u"  $ 1234,56");
+  s.item_count = 1;
+  s.footer[1] = Padded(u"*A IMPUTAR:  $ 10,00");
+  s.footer_count = 1;
+  auto ops = Print();
+  const PrintOp* total = Find(ops, u" TOTAL $");
+  ASSERT_NE(total, nullptr);
+  EXPECT_EQ(total->text, u" TOTAL $  1234,56");
+  EXPECT_EQ(total->font.Size, 10);
+  EXPECT_TRUE(total->font.Bold);
+
+  s.item_count = 0;
+  ops = Print();
+  EXPECT_EQ(Find(ops, u" TOTAL $")->text, u" TOTAL $  $ 10,00" + Text(22, u' '));
+}
+
+TEST_F(ReceiptTest, CaeLinePrintsOnceAndExchangeEndsAfterTheFooter) {
+  SectionLists& s = job_.sections;
+  s.footer[1] = Padded(u"C.A.E.: 71234567890123");
+  s.footer[2] = Padded(u"Comprobante: 0001-00001234");
+  s.footer_count = 2;
+  s.signature[1] = u"firma";
+  s.signature_count = 1;
+  auto first = Print();
+  const PrintOp* cae = Find(first, u"C.A.E.:");
+  ASSERT_NE(cae, nullptr);
+  EXPECT_TRUE(cae->font.Italic);
+  EXPECT_EQ(cae->x, 0);  // the blank line before it ended at the left edge
+  EXPECT_EQ(Find(Print(), u"C.A.E.:"), nullptr);
+
+  s.item[1] = Padded(u"PODRA EFECTUAR CUALQUIER CAMBIO");
+  s.item_count = 1;
+  auto exchange = Print();
+  EXPECT_NE(Find(exchange, u"Comprobante:"), nullptr);
+  EXPECT_EQ(Find(exchange, u"firma"), nullptr);
+}
+
+TEST_F(ReceiptTest, FeedCountThreePrintsTwoBlankLinesAndADot) {
+  job_.state.feed_count = 3;
+  auto ops = Print();
+  ASSERT_EQ(ops.size(), 3u);
+  EXPECT_EQ(ops[0].text, u"       ");
+  EXPECT_EQ(ops[0].x, 100);
+  EXPECT_EQ(ops[2].text, u".");
+  EXPECT_EQ(ops[2].x, 0);
+  job_.state.feed_count = 1;
+  printer_->documents.clear();
+  Text end_line = u"1990";
+  PrintReceipt(end_line, job_, nullptr, host_);
+  EXPECT_TRUE(printer_->open_ops.empty());
+}
+
+}  // namespace
+}  // namespace kalvenor

@@ -1,0 +1,137 @@
+// Test doubles: sandbox folders and the recording printer.
+#include "testing/fake_host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace kalvenor {
+
+Sandbox::Sandbox() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kalvenor-test-XXXXXX").string();
+  root_ = mkdtemp(pattern.data());
+}
+
+Sandbox::~Sandbox() {
+  std::error_code ignored;
+  // Folders a test made read-only must be writable again to be removed.
+  for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(root_, ignored);
+}
+
+void Sandbox::Write(const std::string& relative, const std::string& bytes) const {
+  std::filesystem::path path = Path(relative);
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Sandbox::Read(const std::string& relative) const {
+  std::ifstream in(Path(relative), std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool Sandbox::Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
+
+void Sandbox::MakeFolder(const std::string& relative) const {
+  std::filesystem::create_directories(Path(relative));
+}
+
+void RecordingPrinter::Print(const Text& text, bool end_line) {
+  PrintOp op;
+  op.kind = PrintOp::kPrint;
+  op.text = text;
+  op.x = CurrentX;
+  op.y = CurrentY;
+  op.font = Font;
+  open_ops.push_back(op);
+  if (end_line) {
+    CurrentX = 0;
+    CurrentY += TextHeight(text);
+  } else {
+    CurrentX += TextWidth(text);
+  }
+}
+
+void RecordingPrinter::Line(float x1, float y1, float x2, float y2, uint32_t) {
+  PrintOp op;
+  op.kind = PrintOp::kLine;
+  op.x = x1;
+  op.y = y1;
+  op.x2 = x2;
+  op.y2 = y2;
+  open_ops.push_back(op);
+  CurrentX = x2;
+  CurrentY = y2;
+}
+
+void RecordingPrinter::PaintPicture(const Picture& picture, float x, float y) {
+  PrintOp op;
+  op.kind = PrintOp::kPicture;
+  op.x = x;
+  op.y = y;
+  op.picture = picture;
+  open_ops.push_back(op);
+}
+
+void RecordingPrinter::EndDoc() {
+  CurrentX = 0;
+  CurrentY = 0;
+  if (open_ops.empty()) return;
+  documents.push_back({DeviceName(), std::move(open_ops)});
+  open_ops.clear();
+}
+
+std::vector<Text> RecordingPrinter::Texts(size_t doc) const {
+  std::vector<Text> texts;
+  for (const PrintOp& op : documents.at(doc).ops) {
+    if (op.kind == PrintOp::kPrint) texts.push_back(op.text);
+  }
+  return texts;
+}
+
+std::string SlipLineOf(char digit, int code, const std::string& text) {
+  char prefix[8];
+  std::snprintf(prefix, sizeof prefix, "%c%02d ", digit, code);
+  return prefix + text;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
+Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
+                  std::map<std::string, std::string> extra_env) {
+  sandbox.MakeFolder("C/CAJA");
+  sandbox.MakeFolder("H/COMANDAS");
+  std::map<std::string, std::string> env = {
+      {"KALVENOR_DRIVE_C", sandbox.Path("C")},
+      {"KALVENOR_DRIVE_H", sandbox.Path("H")},
+  };
+  for (auto& [key, value] : extra_env) env[key] = value;
+  Host host;
+  host.env = [env](const std::string& name) -> std::optional<std::string> {
+    auto it = env.find(name);
+    if (it == env.end()) return std::nullopt;
+    return it->second;
+  };
+  host.files = MakeRealFileSystem(host.env);
+  host.working_directory = sandbox.Path("C/CAJA");
+  auto* recording = new RecordingPrinter();
+  *printer = recording;
+  host.make_printer = [recording](Trace*) { return std::unique_ptr<Printer>(recording); };
+  host.printer();  // hand the printer to the host now, so it is owned even if unused
+  host.trace = std::make_unique<Trace>("");
+  host.warn_sink = [](const Text&) {};
+  return host;
+}
+
+}  // namespace kalvenor

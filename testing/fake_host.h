@@ -1,0 +1,92 @@
+// Test doubles: a sandbox folder for the drives, and a printer that records
+// every operation with simple, exact text metrics.
+#ifndef KALVENOR_TESTING_FAKE_HOST_H_
+#define KALVENOR_TESTING_FAKE_HOST_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "printing/printer.h"
+
+namespace kalvenor {
+
+// A temporary folder, removed with everything in it at the end of the test.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+  // Writes a file, making its folders.
+  void Write(const std::string& relative, const std::string& bytes) const;
+  std::string Read(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+  void MakeFolder(const std::string& relative) const;
+
+ private:
+  std::string root_;
+};
+
+// One recorded operation.
+struct PrintOp {
+  enum Kind { kPrint, kLine, kPicture } kind = kPrint;
+  Text text;
+  float x = 0, y = 0;
+  FontState font;
+  float x2 = 0, y2 = 0;
+  Picture picture;
+};
+
+// The fake printer: text is `size` x 12 twips a character wide and `size`
+// x 24 twips high, so positions can be checked exactly.
+class RecordingPrinter : public Printer {
+ public:
+  explicit RecordingPrinter(std::vector<Text> names = {u"Microsoft Print to PDF", u"COMANDERA"},
+                            size_t current = 0)
+      : names_(std::move(names)), current_(current) {}
+
+  void Print(const Text& text, bool end_line) override;
+  float TextWidth(const Text& text) override { return static_cast<float>(text.size() * Font.Size * 12); }
+  float TextHeight(const Text&) override { return Font.Size * 24; }
+  void Line(float x1, float y1, float x2, float y2, uint32_t color) override;
+  void PaintPicture(const Picture& picture, float x, float y) override;
+  void EndDoc() override;
+  std::vector<Text> DeviceNames() override { return names_; }
+  void SetCurrentPrinter(size_t index) override { current_ = index; }
+  Text DeviceName() override { return names_.empty() ? Text() : names_[current_]; }
+
+  // Ended documents with the name of the printer each went to.
+  struct Document {
+    Text printer;
+    std::vector<PrintOp> ops;
+  };
+  std::vector<Document> documents;
+  std::vector<PrintOp> open_ops;  // drawn since the last EndDoc
+
+  // The texts printed in document `doc`, in order.
+  std::vector<Text> Texts(size_t doc) const;
+
+ private:
+  std::vector<Text> names_;
+  size_t current_;
+};
+
+// One slip line: section digit, two-digit line code, separator, text.
+std::string SlipLineOf(char digit, int code, const std::string& text);
+// Lines joined and ended with CR LF.
+std::string Lines(const std::vector<std::string>& lines);
+
+// A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
+// working directory is sandbox "C/CAJA", and whose printer is `printer`
+// (owned by the host; keep the pointer to inspect it).
+Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
+                  std::map<std::string, std::string> extra_env = {});
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_TESTING_FAKE_HOST_H_
