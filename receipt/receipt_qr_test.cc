@@ -2,17 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <fstream>
 
 #include "platform/cairo_surfaces.h"
 #include "platform/printers.h"
 #include "qr/qr_code.h"
 #include "qr/qr_render.h"
 #include "qr/qr_testing.h"
+
+extern char** environ;
 
 namespace kalvenor {
 namespace {
@@ -183,6 +188,119 @@ TEST_F(ReceiptQrTest, PrintedCodeScansThroughTheService) {
   TempFolder printers;
   ExpectPrintedCodeScans(job_, host, printers.path());
   EXPECT_EQ(server.TakeRequests().size(), 1u);
+}
+
+// The program run as the sales system starts it, on a slip of three
+// sections of which the last two are printed, with the reply file in place.
+class ReceiptQrJobTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* sub : {"/C", "/C/CAJA", "/C/VENTAS", "/C/CAE", "/C/CAE/RTA", "/H",
+                            "/H/COMANDAS", "/P", "/P/COMANDERA"}) {
+      mkdir((temp_.path() + sub).c_str(), 0755);
+    }
+    WriteBytes(temp_.path() + "/C/VENTAS/C0123456.TXT",
+               "100 FARMACIA CENTRAL\r\n"
+               "130 Item uno                    1,00\r\n"
+               "199\r\n"
+               "130 Item uno                    1,00\r\n"
+               "199\r\n"
+               "230 Item uno                    1,00\r\n"
+               "299\r\n");
+    WriteBytes(temp_.path() + "/C/CAE/RTA/R-123456.csv",
+               "20240514;74123456789012;" + kLink + "\r\n");
+  }
+
+  // Runs the job with `more_env` on top of the drives, printers and trace.
+  std::string RunJob(const std::map<std::string, std::string>& more_env) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string(*e).rfind("KALVENOR_", 0) != 0) env.push_back(*e);
+    }
+    env.push_back("KALVENOR_DRIVE_C=" + temp_.path() + "/C");
+    env.push_back("KALVENOR_DRIVE_H=" + temp_.path() + "/H");
+    env.push_back("KALVENOR_PRINTER_DIR=" + temp_.path() + "/P");
+    env.push_back("KALVENOR_TRACE=" + temp_.path() + "/trace.jsonl");
+    for (const auto& [name, value] : more_env) env.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> args = {KALVENOR_BINARY, "\\VENTAS\\C0123456.TXT",
+                                     "\\VENTAS\\LOG.TXT", "N", "S"};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, (temp_.path() + "/C/CAJA").c_str());
+    pid_t pid;
+    int status = -1;
+    if (posix_spawn(&pid, KALVENOR_BINARY, &actions, nullptr, argv.data(), envp.data()) == 0) {
+      waitpid(pid, &status, 0);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(status, 0);
+    return ReadBytes(temp_.path() + "/C/VENTAS/LOG.TXT");
+  }
+
+  // The trace lines of painted pictures.
+  std::vector<std::string> PictureOps() {
+    std::vector<std::string> ops;
+    std::ifstream trace(temp_.path() + "/trace.jsonl");
+    for (std::string line; std::getline(trace, line);) {
+      if (line.find("\"op\":\"picture\"") != std::string::npos) ops.push_back(line);
+    }
+    return ops;
+  }
+
+  void ExpectCodeOnTheFirstCopyOnly() {
+    std::vector<std::string> pictures = PictureOps();
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_NE(pictures[0].find("\"doc\":1,\"x\":900,"), std::string::npos) << pictures[0];
+    EXPECT_NE(pictures[0].find("\"w\":1500,\"h\":1500"), std::string::npos) << pictures[0];
+    std::string first = temp_.path() + "/P/COMANDERA/000001.pdf";
+    std::string second = temp_.path() + "/P/COMANDERA/000002.pdf";
+    ASSERT_FALSE(ReadBytes(second).empty());  // two printed copies, no third
+    ASSERT_TRUE(ReadBytes(temp_.path() + "/P/COMANDERA/000003.pdf").empty());
+    for (int dpi : {203, 300}) EXPECT_EQ(ReadQrSymbol(RasterisePdf(first, dpi)), kLink) << dpi;
+    EXPECT_EQ(ReadQrSymbol(RasterisePdf(second, 203)), std::nullopt);
+  }
+
+  TempFolder temp_;
+};
+
+const char kDone[] = "Impresion de Comanda: C:\\VENTAS\\C0123456.TXT\r\nFinalizo correctamente.\r\n";
+
+TEST_F(ReceiptQrJobTest, BuiltInRendererPrintsTheCodeOnTheFirstCopy) {
+  EXPECT_EQ(RunJob({}), kDone);
+  ExpectCodeOnTheFirstCopyOnly();
+}
+
+TEST_F(ReceiptQrJobTest, ServiceImagePrintsTheCodeOnTheFirstCopy) {
+  QrTestServer server;
+  ASSERT_TRUE(server.running());
+  server.SetCase("200", ServicePng(kLink));
+  EXPECT_EQ(RunJob({{kQrServiceVariable, server.base()}}), kDone);
+  ExpectCodeOnTheFirstCopyOnly();
+  EXPECT_EQ(server.TakeRequests().size(), 1u);
+}
+
+TEST_F(ReceiptQrJobTest, FailedServiceStillEndsTheJobWell) {
+  QrTestServer server;
+  ASSERT_TRUE(server.running());
+  server.SetCase("404");
+  EXPECT_EQ(RunJob({{kQrServiceVariable, server.base()}}), kDone);
+  std::vector<std::string> pictures = PictureOps();
+  ASSERT_EQ(pictures.size(), 1u);
+  EXPECT_NE(pictures[0].find("\"w\":0,\"h\":0"), std::string::npos) << pictures[0];
+}
+
+TEST_F(ReceiptQrJobTest, ReplyTooShortEndsTheJobWithAnError) {
+  WriteBytes(temp_.path() + "/C/CAE/RTA/R-123456.csv", "1;2;x");
+  EXPECT_EQ(RunJob({}),
+            "Impresion de Comanda: C:\\VENTAS\\C0123456.TXT\r\n"
+            "ERROR: Invalid procedure call or argument\r\n");
 }
 
 }  // namespace
