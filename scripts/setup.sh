@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Installs everything Kalvenor needs to build, test and print on Debian 12.
+# Safe to run again: only missing packages are installed.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends \
-  build-essential cmake pkg-config git \
-  libgtest-dev libgmock-dev \
-  libcairo2-dev libpango1.0-dev libfontconfig-dev \
-  libcups2-dev cups cups-client cups-bsd printer-driver-cups-pdf \
-  libcurl4-openssl-dev libqrencode-dev libzxing-dev \
-  fonts-dejavu-core fonts-liberation fontconfig \
-  poppler-utils python3 >/dev/null
-# Build the font cache now, so that jobs never rescan fonts.
-$SUDO fc-cache -s >/dev/null 2>&1 || true
-echo "setup: dependencies installed"
+packages=(
+  build-essential cmake pkg-config git
+  libgtest-dev libgmock-dev
+  libcairo2-dev libpango1.0-dev libfontconfig-dev
+  libcups2-dev cups cups-client cups-bsd printer-driver-cups-pdf
+  libcurl4-openssl-dev libqrencode-dev libzxing-dev
+  fonts-dejavu-core fonts-liberation fontconfig
+  poppler-utils python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # Build the font cache now, so that jobs never rescan fonts.
+  $SUDO fc-cache -s >/dev/null 2>&1 || true
+fi
+echo "setup: dependencies present"
