@@ -180,6 +180,46 @@ std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format,
   return ReadBarcode(grey, w, h, format);
 }
 
+FormHarness::FormHarness() {
+  host.env = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+  host.warn_sink = [this](const Text& text) { warnings.push_back(text); };
+  host.make_printer = [this](Trace*) -> std::unique_ptr<Printer> {
+    auto made = std::make_unique<RecordingPrinter>();
+    printer = made.get();
+    return made;
+  };
+}
+
+std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
+                                                   std::unique_ptr<Clipboard> clipboard) {
+  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : CanvasMaker(MakeFakeCanvas);
+  return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
+}
+
+GreyImage RasterisePdfPage(const std::string& pdf_path, int dpi) {
+  GreyImage image;
+  std::string prefix = pdf_path + "-" + std::to_string(dpi);
+  if (!Capture({"pdftoppm", "-f", "1", "-l", "1", "-singlefile", "-gray", "-r",
+                std::to_string(dpi), pdf_path, prefix})) {
+    return image;
+  }
+  std::FILE* f = std::fopen((prefix + ".pgm").c_str(), "rb");
+  if (f == nullptr) return image;
+  int max_value = 0;
+  if (std::fscanf(f, "P5 %d %d %d", &image.width, &image.height, &max_value) == 3 &&
+      max_value == 255) {
+    std::fgetc(f);  // the one white-space character before the data
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    if (std::fread(image.pixels.data(), 1, image.pixels.size(), f) != image.pixels.size()) {
+      image = GreyImage();
+    }
+  } else {
+    image = GreyImage();
+  }
+  std::fclose(f);
+  return image;
+}
+
 bool HaveZint() { return Capture({"zint", "--version"}).has_value(); }
 
 std::string ZintModules(int symbology, const std::string& data) {

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "barcode_form/frm_cod_barra.h"
 #include "printing/canvas.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 
@@ -79,6 +81,36 @@ std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format,
 // The same for a grey raster (0 black, 255 white) of `width` x `height`.
 std::optional<std::string> ReadBarcode(const std::vector<uint8_t>& grey, int width, int height,
                                        Symbology format);
+
+// A host for the barcode form: warnings are kept, the printer records, the
+// environment is empty (no desktop session).
+class FormHarness {
+ public:
+  FormHarness();
+  FormHarness(const FormHarness&) = delete;
+  FormHarness& operator=(const FormHarness&) = delete;
+
+  // A form over fake canvases (or real ones with `real_canvases`) and
+  // `clipboard` (none by default).
+  std::unique_ptr<frmCodBarra> MakeForm(bool real_canvases = false,
+                                        std::unique_ptr<Clipboard> clipboard = nullptr);
+  // The fake canvas of a form made with fake canvases.
+  static FakeCanvas& Fake(frmCodBarra::PictureBox& box) {
+    return static_cast<FakeCanvas&>(*box.canvas);
+  }
+
+  Host host;
+  RecordingPrinter* printer = nullptr;  // made on first use
+  std::vector<Text> warnings;
+};
+
+// A grey raster (0 black, 255 white).
+struct GreyImage {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+};
+// Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
+GreyImage RasterisePdfPage(const std::string& pdf_path, int dpi);
 
 // True when the zint tool is installed.
 bool HaveZint();

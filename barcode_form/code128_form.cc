@@ -1,6 +1,7 @@
 // Code 128 on the form: through the engine on CB, and the form's own set B
 // encoder on imgEAN.
 #include "barcode_form/frm_cod_barra.h"
+#include "barcode_form/sharp_picture.h"
 #include "code128/barcode128.h"
 #include "platform/run_time_error.h"
 
@@ -19,7 +20,7 @@ Picture frmCodBarra::GenerateCode128B(const Text& Code) {
   BarCode128 engine;
   float y = 2;
   engine.GenerarBarras(Code, *CB.canvas, kCode128SetB, -1, y, 15, 600, true, u"System", 4);
-  return CB.Image();
+  return WithSharpBars(CB.Image());
 }
 
 void frmCodBarra::iniciarTabla128() {
@@ -63,7 +64,7 @@ Picture frmCodBarra::GenerateCode128(const Text& Code) {
   canvas.CurrentX = 10;
   canvas.CurrentY = 46;
   canvas.Print(Code, true);
-  return imgEAN.Image();
+  return WithSharpBars(imgEAN.Image());
 }
 
 }  // namespace kalvenor

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "barcode_form/frm_cod_barra.h"
+#include "barcode_form/sharp_picture.h"
 
 namespace kalvenor {
 
@@ -42,7 +43,7 @@ Picture frmCodBarra::GenerarCodigoDeBarra39(const Text& Texto) {
     TxtCodigo.Text = Texto;
     TxtCodigo_Change();
   }
-  return PbCodigos.Image();
+  return WithSharpBars(PbCodigos.Image());
 }
 
 void frmCodBarra::dibujarCodigo39() {

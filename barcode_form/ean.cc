@@ -3,6 +3,7 @@
 #include <string>
 
 #include "barcode_form/frm_cod_barra.h"
+#include "barcode_form/sharp_picture.h"
 #include "platform/run_time_error.h"
 
 namespace kalvenor {
@@ -51,7 +52,7 @@ Picture frmCodBarra::bGenerar_Click(const Text& codigoBarras) {
     }
     codigoEAN = formarCodBarras(data);
     dibujarEAN();
-    return imgEAN.Image();
+    return WithSharpBars(imgEAN.Image());
   } catch (const RunTimeError& e) {
     if (e.number() == kTypeMismatch) {
       msgAviso(u"Introduzca sólo números.");

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "barcode_form/sharp_picture.h"
+
 namespace kalvenor {
 
 namespace {
@@ -90,7 +92,7 @@ void frmCodBarra::CkOpc_Click(int16_t) { dibujarCodigo39(); }
 
 void frmCodBarra::cmbImprimir_Click() {
   Printer& printer = host_.printer();
-  printer.PaintPicture(PbCodigos.Image(), 1, 1);
+  printer.PaintPicture(WithSharpBars(PbCodigos.Image()), 1, 1);
   printer.EndDoc();
 }
 

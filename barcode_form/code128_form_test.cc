@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include "barcode_form/barcode_testing.h"
+#include "barcode_form/frm_cod_barra.h"
+#include "code128/barcode128.h"
+#include "platform/run_time_error.h"
+
+namespace kalvenor {
+namespace {
+
+std::string ModulesOf(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) {
+    const char* w = Code128Widths(v);
+    for (int p = 0; w[p] != '\0'; ++p) out.append(w[p] - '0', p % 2 == 0 ? '1' : '0');
+  }
+  return out;
+}
+
+TEST(GenerateCode128, ModulesOfTheFormsOwnEncoder) {
+  struct Case {
+    Text code;
+    std::initializer_list<int> symbols;
+  };
+  const Case cases[] = {
+      {u"", {104, 1, 106}},                   // (0 + 104) mod 103
+      {u"AB", {104, 33, 34, 102, 106}},       // 33 + 68 + 104 = 205
+      {u"a", {104, 65, 66, 106}},             // lower case has its own value
+      {u"~ ", {104, 94, 0, 95, 106}},
+  };
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.code));
+    form->GenerateCode128(c.code);
+    std::string expected = ModulesOf(c.symbols);
+    EXPECT_EQ(ModulesFromLines(canvas.lines, 0, static_cast<int>(expected.size()) - 1), expected);
+    EXPECT_LE(canvas.lines.back().x1, expected.size() - 1);
+    EXPECT_EQ(canvas.lines.front().y2, 40);
+    ASSERT_EQ(canvas.prints.size(), 1u);
+    EXPECT_EQ(canvas.prints[0].text, c.code);
+    EXPECT_EQ(canvas.prints[0].x, 10);
+    EXPECT_EQ(canvas.prints[0].y, 46);
+  }
+  EXPECT_EQ(form->patrones128[0], u"11011001100");
+  EXPECT_EQ(form->patrones128[104], u"11010010000");
+  EXPECT_EQ(form->patrones128[106], u"1100011101011");
+}
+
+TEST(GenerateCode128, FailuresLeaveTheFunction) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
+  struct Case {
+    Text code;
+    int error;
+  };
+  const Case cases[] = {
+      {u"A\tB", kSubscriptOutOfRange},
+      {u"ñ", kSubscriptOutOfRange},
+      {Text(60, u'~'), kOverflow},  // 94 x (1 + ... + 60) passes 32767
+  };
+  for (const Case& c : cases) {
+    int clears = canvas.clears;
+    try {
+      form->GenerateCode128(c.code);
+      ADD_FAILURE() << "no error";
+    } catch (const RunTimeError& e) {
+      EXPECT_EQ(e.number(), c.error);
+    }
+    EXPECT_EQ(canvas.clears, clears);  // nothing drawn
+  }
+}
+
+TEST(GenerateCode128, ScansBack) {
+  for (bool real : {false, true}) {
+    FormHarness harness;
+    auto form = harness.MakeForm(real);
+    EXPECT_EQ(ReadBarcode(form->GenerateCode128(u"Kv-7a!"), Symbology::kCode128), "Kv-7a!")
+        << real;
+  }
+}
+
+TEST(GenerateCode128B, ScansBackFromCB) {
+  const Text codes[] = {u"AB12CD34EF56GH78IJ90", u"Autoriz. 123/b-Q", u"x"};
+  for (bool real : {false, true}) {
+    for (const Text& code : codes) {
+      SCOPED_TRACE(ToUtf8(code) + (real ? " real canvas" : ""));
+      FormHarness harness;
+      auto form = harness.MakeForm(real);
+      Picture picture = form->GenerateCode128B(code);
+      ASSERT_TRUE(picture);
+      EXPECT_EQ(picture->width_twips, 7665);
+      EXPECT_EQ(ReadBarcode(picture, Symbology::kCode128), ToUtf8(code));
+    }
+  }
+}
+
+TEST(GenerateCode128B, RepeatedCallsDrawOverTheSamePlace) {
+  FormHarness harness;
+  auto form = harness.MakeForm(true);
+  form->GenerateCode128B(u"AB12CD34EF56GH78IJ90");
+  EXPECT_EQ(form->CB.canvas->CurrentX, 0);  // the printed text ended its line
+  Picture second = form->GenerateCode128B(u"AB12CD34EF56GH78IJ90");
+  EXPECT_EQ(ReadBarcode(second, Symbology::kCode128), "AB12CD34EF56GH78IJ90");
+  EXPECT_EQ(form->CB.canvas->Font.Name, u"System");
+  EXPECT_EQ(form->CB.canvas->Font.Size, 4);
+}
+
+}  // namespace
+}  // namespace kalvenor

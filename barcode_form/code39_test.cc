@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "barcode_form/barcode_testing.h"
+#include "barcode_form/frm_cod_barra.h"
+
+namespace kalvenor {
+namespace {
+
+void SetOptions(frmCodBarra& form, int o, int h, int check) {
+  form.CkOpc[0].Value = static_cast<int16_t>(o);
+  form.CkOpc[1].Value = static_cast<int16_t>(h);
+  form.CkOpc[2].Value = static_cast<int16_t>(check);
+}
+
+// Narrow / wide letters of a run-length list of modules: `narrow` columns
+// read "n", anything wider "w".
+std::string Elements(const std::string& modules, int narrow_bar, int narrow_space) {
+  std::string out;
+  for (size_t i = 0; i < modules.size();) {
+    size_t j = i;
+    while (j < modules.size() && modules[j] == modules[i]) ++j;
+    int narrow = modules[i] == '1' ? narrow_bar : narrow_space;
+    out += static_cast<int>(j - i) <= narrow ? 'n' : 'w';
+    i = j;
+  }
+  return out;
+}
+
+TEST(dibujarCodigo39, EveryOptionCombinationScansBack) {
+  for (bool real : {false, true}) {
+    FormHarness harness;
+    auto form = harness.MakeForm(real);
+    form->GenerarCodigoDeBarra39(u"abc-12");
+    for (int combination = 0; combination < 8; ++combination) {
+      int o = combination & 1, h = (combination >> 1) & 1, check = combination >> 2;
+      SCOPED_TRACE(testing::Message() << "o=" << o << " h=" << h << " check=" << check
+                                      << (real ? " real canvas" : ""));
+      SetOptions(*form, o, h, check);
+      form->CkOpc_Click(static_cast<int16_t>(combination % 3));
+      Picture picture = form->PbCodigos.Image();
+      // A B C - 1 2: 10 + 11 + 12 + 36 + 1 + 2 = 72, 72 mod 43 = 29 ("T").
+      EXPECT_EQ(ReadBarcode(picture, Symbology::kCode39), check ? "ABC-12T" : "ABC-12");
+    }
+  }
+}
+
+TEST(dibujarCodigo39, TextAndCheckCharacter) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
+  struct Case {
+    int o, h, check;
+    Text input;
+    std::vector<RecordedPrint> prints;  // x, y, text, end_line
+    float bar_bottom;
+  };
+  const Case cases[] = {
+      {1, 1, 0, u"abc-12", {{77, 50, u"ABC-12", false, u"", 0}, {0, 0, u"", true, u"", 0}}, 50},
+      {0, 1, 0, u"abc-12", {{65, 50, u"ABC-12", false, u"", 0}, {0, 0, u"", true, u"", 0}}, 50},
+      {0, 0, 1, u"ABC", {{0, 0, u"_X", true, u"", 0}, {0, 0, u"", true, u"", 0}}, 58},
+      {0, 0, 0, u"   ", {{0, 0, u"", true, u"", 0}}, 58},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.input));
+    SetOptions(*form, c.o, c.h, c.check);
+    form->TxtCodigo.Text = c.input;
+    form->TxtCodigo_Change();
+    ASSERT_EQ(canvas.prints.size(), c.prints.size());
+    for (size_t i = 0; i + 1 < c.prints.size(); ++i) {
+      EXPECT_EQ(canvas.prints[i].text, c.prints[i].text);
+      EXPECT_EQ(canvas.prints[i].end_line, c.prints[i].end_line);
+      if (c.h) {
+        EXPECT_EQ(canvas.prints[i].x, c.prints[i].x);
+        EXPECT_EQ(canvas.prints[i].y, c.prints[i].y);
+      }
+    }
+    ASSERT_FALSE(canvas.lines.empty());
+    EXPECT_EQ(canvas.lines.front().x1, 2);
+    EXPECT_EQ(canvas.lines.front().y1, 1);
+    EXPECT_EQ(canvas.lines.front().y2, c.bar_bottom);
+  }
+  // ABC with its check character X between start and stop.
+  SetOptions(*form, 0, 0, 1);
+  form->TxtCodigo.Text = u"ABC";
+  form->TxtCodigo_Change();
+  EXPECT_EQ(ReadBarcode(form->PbCodigos.Image(), Symbology::kCode39), "ABCX");
+}
+
+TEST(dibujarCodigo39, CharacterWidths) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
+  for (int o : {0, 1}) {
+    SetOptions(*form, o, 0, 0);
+    form->GenerarCodigoDeBarra39(o ? u"A" : u"B");
+    // The second character ("A" or "B") starts one character width after 2.
+    float second = 0;
+    for (const RecordedLine& line : canvas.lines) {
+      if (line.x1 > 16 + 4 * o) {  // past the start character's last bar
+        second = line.x1;
+        break;
+      }
+    }
+    EXPECT_EQ(second, 2 + (o ? 21 : 16));
+  }
+}
+
+TEST(dibujarCodigo39, InvalidEmptyAndUnchangedTexts) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
+  form->GenerarCodigoDeBarra39(u"AB*C");
+  ASSERT_EQ(canvas.prints.size(), 1u);
+  EXPECT_EQ(canvas.prints[0].text, u"* is Invalid");
+  EXPECT_TRUE(canvas.lines.empty());
+  EXPECT_EQ(form->TxtCodigo.Text, u"AB*C");
+
+  form->GenerarCodigoDeBarra39(u"año");
+  EXPECT_EQ(canvas.prints[0].text, u"Ñ is Invalid");
+
+  int clears = canvas.clears;
+  form->GenerarCodigoDeBarra39(u"año");  // same text: no change event
+  EXPECT_EQ(canvas.clears, clears);
+
+  form->GenerarCodigoDeBarra39(u"");
+  EXPECT_TRUE(canvas.lines.empty());
+  EXPECT_TRUE(canvas.prints.empty());
+  EXPECT_TRUE(harness.warnings.empty());
+}
+
+TEST(dibujarCodigo39, LongTextDrawsPastTheSixteenBitColumn) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  SetOptions(*form, 1, 0, 0);
+  form->GenerarCodigoDeBarra39(Text(2000, u'W'));
+  FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
+  EXPECT_GT(canvas.lines.back().x1, 32767);
+}
+
+TEST(dibujarCodigo39, AgreesWithAnIndependentEncoder) {
+  if (!HaveZint()) GTEST_SKIP() << "zint is not installed";
+  const std::string alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
+  std::mt19937 random(39);
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  for (int i = 0; i < 200; ++i) {
+    const int o = i % 2;
+    SetOptions(*form, o, 0, 0);
+    std::string data;
+    size_t length = 1 + random() % 12;
+    for (size_t k = 0; k < length; ++k) data += alphabet[random() % alphabet.size()];
+    form->GenerarCodigoDeBarra39(FromUtf8(data));
+    const auto& lines = FormHarness::Fake(form->PbCodigos).lines;
+    std::string ours = ModulesFromLines(lines, 2, static_cast<int>(lines.back().x1));
+    std::string theirs = ZintModules(8, data);
+    theirs = theirs.substr(0, theirs.find_last_of('1') + 1);
+    // Ours: bars 1 and 3, spaces 1 and 3 (2 and 4 with wider spacing);
+    // zint: 1 and 2 everywhere.
+    EXPECT_EQ(Elements(ours, 1, 1 + o), Elements(theirs, 1, 1)) << data;
+  }
+}
+
+}  // namespace
+}  // namespace kalvenor

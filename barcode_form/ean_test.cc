@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "barcode_form/barcode_testing.h"
+#include "barcode_form/frm_cod_barra.h"
+
+namespace kalvenor {
+namespace {
+
+const Text kLengthWarning = u"Introduzca 8 o 13 caracteres numéricos.";
+const Text kDigitsWarning = u"Introduzca sólo números.";
+
+TEST(comprobarDigitoControl, Gs1ModuloTen) {
+  struct Case {
+    Text data;
+    uint8_t check;
+    const char* why;
+  };
+  const Case cases[] = {
+      {u"400638133393", 1, "EAN-13 4006381333931"},
+      {u"9638507", 4, "EAN-8 96385074"},
+      {u"590123412345", 7, "EAN-13 5901234123457"},
+      {u"1234567", 0, "weighted sum a multiple of 10"},
+      {u"40063813A393", 4, "a letter counts as 0, like 400638130393"},
+      {u"12345", 0, "neither 7 nor 12 characters"},
+      {u"4006381333931", 0, "13 characters"},
+  };
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  for (const Case& c : cases) {
+    EXPECT_EQ(form->comprobarDigitoControl(c.data), c.check) << c.why;
+  }
+  EXPECT_EQ(form->formarCodBarras(u"9638507"), u"96385074");
+}
+
+TEST(bGenerar_Click, InputsScanBackOrAreRefused) {
+  struct Case {
+    Text input;
+    Symbology format;
+    std::optional<std::string> scanned;  // none: refused
+    Text warning;
+  };
+  const Case cases[] = {
+      {u"400638133393", Symbology::kEan13, "4006381333931", u""},
+      {u"4006381333930", Symbology::kEan13, "4006381333931", u""},  // check replaced
+      {u"40063813339312345678", Symbology::kEan13, "4006381333931", u""},  // 20 characters
+      {u"4006381333931X", Symbology::kEan13, "4006381333931", u""},  // letter past the 12th
+      {u"9638507", Symbology::kEan8, "96385074", u""},
+      {u"96385070", Symbology::kEan8, "96385074", u""},
+      {u"12345", Symbology::kEan13, std::nullopt, kLengthWarning},
+      {u"", Symbology::kEan13, std::nullopt, kLengthWarning},
+      {u"400638133393123456789", Symbology::kEan13, std::nullopt, kLengthWarning},  // 21
+      {u"40063813A393", Symbology::kEan13, std::nullopt, kDigitsWarning},
+  };
+  for (bool real : {false, true}) {
+    FormHarness harness;
+    auto form = harness.MakeForm(real);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(ToUtf8(c.input) + (real ? " (real canvas)" : ""));
+      harness.warnings.clear();
+      Picture picture = form->bGenerar_Click(c.input);
+      if (c.scanned) {
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(ReadBarcode(picture, c.format), c.scanned);
+        EXPECT_TRUE(harness.warnings.empty());
+      } else {
+        EXPECT_FALSE(picture);
+        EXPECT_EQ(harness.warnings, std::vector<Text>{c.warning});
+      }
+    }
+  }
+}
+
+TEST(bGenerar_Click, RefusedLengthLeavesTheCanvasAndVariantAlone) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  form->bGenerar_Click(u"9638507");
+  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
+  size_t lines = canvas.lines.size();
+  form->bGenerar_Click(u"400638133393123456789");
+  EXPECT_EQ(form->tipoEAN, 8);
+  EXPECT_EQ(form->codigoEAN, u"96385074");
+  EXPECT_EQ(canvas.lines.size(), lines);
+  EXPECT_EQ(canvas.clears, 1);
+}
+
+TEST(dibujarEAN, Ean13Layout) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  form->bGenerar_Click(u"400638133393");
+  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
+  EXPECT_EQ(canvas.DrawWidth, 2);
+  EXPECT_EQ(canvas.Font.Size, 12);
+  // Guards: start 11, 13; centre 57, 59; end 103, 105; 6 units longer.
+  for (const RecordedLine& line : canvas.lines) {
+    int x = static_cast<int>(line.x1);
+    bool guard = x == 11 || x == 13 || x == 57 || x == 59 || x == 103 || x == 105;
+    EXPECT_EQ(line.y1, 5);
+    EXPECT_EQ(line.y2, guard ? 52 : 46) << x;
+    EXPECT_TRUE(x >= 11 && x <= 105) << x;
+  }
+  ASSERT_EQ(canvas.prints.size(), 13u);
+  EXPECT_EQ(canvas.prints[0].text, u" 4 ");
+  EXPECT_EQ(canvas.prints[0].x, 2);
+  EXPECT_EQ(canvas.prints[1].x, 13);  // one unit left of its first module (14)
+  EXPECT_EQ(canvas.prints[7].x, 60);  // first right-hand digit starts at 61
+  EXPECT_EQ(canvas.prints[12].text, u" 1 ");
+  for (const RecordedPrint& p : canvas.prints) EXPECT_EQ(p.y, 46);
+}
+
+TEST(dibujarEAN, Ean8LayoutAfterAnEan13) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  form->bGenerar_Click(u"400638133393");
+  form->bGenerar_Click(u"96385070");
+  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
+  EXPECT_EQ(form->codigoEAN, u"96385074");
+  // Only the EAN-8 is on the canvas: 67 modules from 11 to 77.
+  for (const RecordedLine& line : canvas.lines) EXPECT_LE(line.x1, 77);
+  EXPECT_EQ(ModulesFromLines(canvas.lines, 11, 77).substr(0, 3), "101");
+  EXPECT_EQ(ModulesFromLines(canvas.lines, 11, 77).substr(31, 5), "01010");
+  ASSERT_EQ(canvas.prints.size(), 10u);  // "<", eight digits, ">"
+  EXPECT_EQ(canvas.prints.front().text, u"<");
+  EXPECT_EQ(canvas.prints.front().x, 2);
+  EXPECT_EQ(canvas.prints[1].text, u" 9 ");
+  EXPECT_EQ(canvas.prints.back().text, u">");
+  EXPECT_EQ(canvas.prints.back().x, 75 + 8);
+}
+
+TEST(dibujarEAN, AgreesWithAnIndependentEncoder) {
+  if (!HaveZint()) GTEST_SKIP() << "zint is not installed";
+  std::mt19937 random(13);
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  for (int i = 0; i < 200; ++i) {
+    const bool ean8 = i % 2 == 1;
+    std::string data;
+    for (int k = 0; k < (ean8 ? 7 : 12); ++k) data += static_cast<char>('0' + random() % 10);
+    ASSERT_TRUE(form->bGenerar_Click(FromUtf8(data))) << data;
+    std::string ours =
+        ModulesFromLines(FormHarness::Fake(form->imgEAN).lines, 11, ean8 ? 77 : 105);
+    std::string theirs = ZintModules(13, data);
+    ASSERT_GE(theirs.size(), ours.size()) << data;
+    EXPECT_EQ(theirs.substr(0, ours.size()), ours) << data;
+  }
+}
+
+}  // namespace
+}  // namespace kalvenor

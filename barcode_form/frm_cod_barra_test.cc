@@ -1,0 +1,107 @@
+#include "barcode_form/frm_cod_barra.h"
+
+#include <gtest/gtest.h>
+
+#include "barcode_form/barcode_testing.h"
+
+namespace kalvenor {
+namespace {
+
+class RecordingClipboard : public Clipboard {
+ public:
+  explicit RecordingClipboard(bool works) : works_(works) {}
+  bool Clear(std::string* err) override {
+    calls.push_back("clear");
+    if (!works_) *err = "no desktop session";
+    return works_;
+  }
+  bool SetPicture(const Picture& picture, std::string*) override {
+    calls.push_back("set");
+    last = picture;
+    return true;
+  }
+  std::vector<std::string> calls;
+  Picture last;
+
+ private:
+  bool works_;
+};
+
+TEST(frmCodBarra, DesignState) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  EXPECT_EQ(form->Caption, u"Codigos de barra");
+  EXPECT_EQ(form->CmdCopiar.Caption, u"Copiar ");
+  EXPECT_EQ(form->CkOpc[1].Caption, u"Agregar el  Codigo original");
+  EXPECT_EQ(form->CkOpc[2].ToolTipText, u"Not commonly used");
+  EXPECT_EQ(form->TxtCodigo.TabIndex, 0);
+  EXPECT_EQ(form->CB.TabIndex, 11);
+  EXPECT_EQ(form->CkOpc[0].Value, 1);
+  EXPECT_EQ(form->CkOpc[1].Value, 1);
+  EXPECT_EQ(form->CkOpc[2].Value, 0);
+  EXPECT_TRUE(form->TxtCodigo.Text.empty());
+  // Picture boxes at 15 twips a pixel.
+  EXPECT_EQ(form->PbCodigos.canvas->PixelWidth(), 409);
+  EXPECT_EQ(form->imgEAN.canvas->PixelWidth(), 273);
+  EXPECT_EQ(form->CB.canvas->PixelWidth(), 511);
+  EXPECT_EQ(form->CB.canvas->PixelHeight(), 85);
+}
+
+TEST(frmCodBarra, msgAvisoWarnsAndGoesOn) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  form->msgAviso(u"Aviso");
+  EXPECT_EQ(harness.warnings, std::vector<Text>{u"Aviso"});
+}
+
+TEST(frmCodBarra, PrintButtonPaintsAndEndsThePage) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  Picture picture = form->GenerarCodigoDeBarra39(u"A1");
+  form->cmbImprimir_Click();
+  ASSERT_NE(harness.printer, nullptr);
+  ASSERT_EQ(harness.printer->documents.size(), 1u);
+  const auto& ops = harness.printer->documents[0].ops;
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(ops[0].kind, PrintOp::kPicture);
+  EXPECT_EQ(ops[0].x, 1);
+  EXPECT_EQ(ops[0].y, 1);
+  EXPECT_EQ(ops[0].picture->pixels, picture->pixels);
+}
+
+TEST(frmCodBarra, CopyButton) {
+  FormHarness harness;
+  auto clipboard = std::make_unique<RecordingClipboard>(true);
+  RecordingClipboard* seen = clipboard.get();
+  auto form = harness.MakeForm(false, std::move(clipboard));
+  form->GenerarCodigoDeBarra39(u"A1");
+  EXPECT_TRUE(form->CmdCopiar_Click());
+  EXPECT_EQ(seen->calls, (std::vector<std::string>{"clear", "set"}));
+  EXPECT_EQ(seen->last->pixels, form->PbCodigos.Image()->pixels);
+  EXPECT_TRUE(harness.warnings.empty());
+
+  FormHarness without;
+  auto failing = without.MakeForm(false, std::make_unique<RecordingClipboard>(false));
+  EXPECT_FALSE(failing->CmdCopiar_Click());
+  ASSERT_EQ(without.warnings.size(), 1u);
+  EXPECT_NE(without.warnings[0].find(u"no desktop session"), Text::npos);
+
+  // The desktop clipboard of a print server: no session, a clean refusal.
+  FormHarness server;
+  frmCodBarra real(server.host, MakeFakeCanvas, MakeSystemClipboard(server.host.env));
+  EXPECT_FALSE(real.CmdCopiar_Click());
+  EXPECT_EQ(server.warnings.size(), 1u);
+}
+
+TEST(frmCodBarra, ResizeKeepsTheMargin) {
+  FormHarness harness;
+  auto form = harness.MakeForm();
+  form->ScaleWidth = 9000;
+  form->Form_Resize();
+  EXPECT_EQ(form->PbCodigos.Width, 9000 - 360);
+  EXPECT_EQ(form->PbCodigos.canvas->PixelWidth(), 576);
+  EXPECT_EQ(form->PbCodigos.canvas->PixelHeight(), 67);
+}
+
+}  // namespace
+}  // namespace kalvenor

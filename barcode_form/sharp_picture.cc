@@ -1,0 +1,60 @@
+// Dark pixels of a picture as vector rectangles.
+#include "barcode_form/sharp_picture.h"
+
+#include <map>
+#include <utility>
+
+namespace kalvenor {
+
+namespace {
+
+// Premultiplied ARGB over white, darker than mid grey.
+bool Dark(uint32_t p) {
+  uint32_t a = p >> 24;
+  uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
+  return lum + (255 - a) < 128;
+}
+
+}  // namespace
+
+Picture WithSharpBars(const Picture& picture) {
+  if (!picture || picture->pixel_width <= 0 || picture->pixel_height <= 0 ||
+      picture->pixels.size() !=
+          static_cast<size_t>(picture->pixel_width) * picture->pixel_height) {
+    return picture;
+  }
+  auto sharp = std::make_shared<PictureData>(*picture);
+  sharp->fill_argb = 0xFF000000u;
+  // The background hides the scaled bitmap on paper, so that nothing grey
+  // bleeds into the spaces between the rectangles.
+  sharp->has_background = true;
+  sharp->background_argb = 0xFFFFFFFFu;
+  const int w = picture->pixel_width, h = picture->pixel_height;
+  const float sx = picture->width_twips / w, sy = picture->height_twips / h;
+  auto emit = [&](int x0, int x1, int y0, int y1) {
+    sharp->rects.push_back({x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy});
+  };
+  // Runs (first, past-last column) still open, with the row they began on.
+  std::map<std::pair<int, int>, int> open;
+  for (int y = 0; y <= h; ++y) {
+    std::map<std::pair<int, int>, int> next;
+    for (int x = 0; y < h && x < w;) {
+      if (!Dark(picture->pixels[static_cast<size_t>(y) * w + x])) {
+        ++x;
+        continue;
+      }
+      int start = x;
+      while (x < w && Dark(picture->pixels[static_cast<size_t>(y) * w + x])) ++x;
+      auto run = std::make_pair(start, x);
+      auto hit = open.find(run);
+      next[run] = hit == open.end() ? y : hit->second;
+    }
+    for (const auto& [run, top] : open) {
+      if (next.find(run) == next.end()) emit(run.first, run.second, top, y);
+    }
+    open = std::move(next);
+  }
+  return sharp;
+}
+
+}  // namespace kalvenor

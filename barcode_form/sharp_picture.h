@@ -1,0 +1,22 @@
+// Sharp pictures: the dark pixels of a canvas picture repeated as vector
+// rectangles, so that bars print with clean edges at any printer
+// resolution. A module of one screen pixel is 2.1 dots of a 203 dpi
+// printer; scaled as a bitmap its narrow spaces fill with grey and a
+// reader no longer sees them.
+#ifndef KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
+#define KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
+
+#include "printing/picture.h"
+
+namespace kalvenor {
+
+// `picture` printed as vectors: a white background over the bitmap and its
+// dark pixels (darker than mid grey over white) as black rectangles; runs
+// of equal extent on consecutive rows make one rectangle. The bitmap stays
+// for whoever reads pixels (clipboard, screen). An empty picture stays
+// empty.
+Picture WithSharpBars(const Picture& picture);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
