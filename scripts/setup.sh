@@ -12,7 +12,7 @@ packages=(
   libcups2-dev cups cups-client cups-bsd printer-driver-cups-pdf
   libcurl4-openssl-dev libqrencode-dev libzxing-dev
   fonts-dejavu-core fonts-liberation fontconfig
-  poppler-utils python3
+  poppler-utils python3 zint xclip
 )
 missing=()
 for p in "${packages[@]}"; do
