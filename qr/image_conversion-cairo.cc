@@ -186,6 +186,7 @@ GreyRaster RasterFromPicture(const Picture& picture, double dots_per_inch, int b
   double scale = dots_per_inch / 1440.0;
   int width = static_cast<int>(std::ceil(picture->width_twips * scale)) + 2 * border_dots;
   int height = static_cast<int>(std::ceil(picture->height_twips * scale)) + 2 * border_dots;
+  if (width > 8 * kMaxImageSide || height > 8 * kMaxImageSide) return raster;
   SurfacePtr surface = Render(*picture, width, height, scale, border_dots);
   if (surface == nullptr) return raster;
   raster.width = width;
