@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+
 #include "barcode_form/barcode_testing.h"
 #include "platform/cairo_surfaces.h"
 #include "platform/printers.h"
@@ -80,11 +83,12 @@ TEST(PrintReceiptBarcodes, NoFormWithAFlagIsAFailure) {
 }
 
 // The printed page, rasterised at a thermal printer's resolution and at
-// 300 dpi, yields both symbols.
+// 300 dpi, yields both symbols; the trace shows where they were painted.
 TEST(PrintReceiptBarcodes, BothSymbolsScanFromThePrintedPdf) {
   Sandbox sandbox;
   sandbox.MakeFolder("printers/COMANDERA");
-  auto printer = MakeCairoPrinter(MakeFolderPrinters(sandbox.Path("printers"), ""), nullptr);
+  Trace trace(sandbox.Path("trace.jsonl"));
+  auto printer = MakeCairoPrinter(MakeFolderPrinters(sandbox.Path("printers"), ""), &trace);
   FormHarness harness;
   auto form = harness.MakeForm(true);
   Job job = PamiJob(u"4006381333931", kAuthorisation20);
@@ -96,6 +100,21 @@ TEST(PrintReceiptBarcodes, BothSymbolsScanFromThePrintedPdf) {
     printer->Print(u"", true);
     printer->EndDoc();
   }
+  // x and y of every painted picture, in order: EAN at 50, the 20-character
+  // code at 0 and the shorter one at 200, 1400 twips apart.
+  std::ifstream lines(sandbox.Path("trace.jsonl"));
+  std::regex picture_op(R"re("op":"picture".*"x":([0-9.]+),"y":([0-9.]+))re");
+  std::vector<std::pair<double, double>> painted;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (std::regex_search(line, m, picture_op)) painted.push_back({std::stod(m[1]), std::stod(m[2])});
+  }
+  ASSERT_EQ(painted.size(), 4u);
+  const double expected_x[] = {50, 0, 50, 200};
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(painted[i].first, expected_x[i]) << i;
+  EXPECT_EQ(painted[1].second - painted[0].second, 1400);
+  EXPECT_EQ(painted[3].second - painted[2].second, 1400);
+
   const std::string pdfs[] = {sandbox.Path("printers/COMANDERA/000001.pdf"),
                               sandbox.Path("printers/COMANDERA/000002.pdf")};
   const std::string expected_codes[] = {ToUtf8(kAuthorisation20), "PAMI-7788/x"};
