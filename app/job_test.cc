@@ -47,6 +47,14 @@ TEST_F(JobTest, FailuresEndInTheErrorLine) {
       {"", {}, "Impresion de Comanda: \r\nERROR: File not found\r\n"},
       {Slip(), {{"KALVENOR_DRIVE_H", ""}}, "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nERROR: Path not found\r\n"},
       {"X30 item\r\n", {}, "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nERROR: Type mismatch\r\n"},
+      {[] {
+         std::vector<std::string> lines = {SlipLineOf('1', 99, "")};
+         for (int i = 0; i < 101; ++i) lines.push_back(SlipLineOf('2', 30, "item"));
+         return Lines(lines);
+       }(),
+       {}, "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nERROR: Subscript out of range\r\n"},
+      {Lines(std::vector<std::string>(14, SlipLineOf('1', 0, "header"))), {},
+       "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nERROR: Subscript out of range\r\n"},
       {std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), {},
        "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nERROR: Type mismatch\r\n"},
   };
