@@ -13,6 +13,8 @@ packages=(
   libcurl4-openssl-dev libqrencode-dev libzxing-dev
   fonts-dejavu-core fonts-liberation fontconfig
   poppler-utils python3 zint xclip
+  dpkg-dev file man-db
+  hyperfine qrencode paps cups-filters libbenchmark-dev time
 )
 missing=()
 for p in "${packages[@]}"; do

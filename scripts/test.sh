@@ -21,4 +21,5 @@ export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd build-asan && ctest --output-on-failure)
+scripts/package-test.sh "$root/build"
 echo "test: all tests passed"
