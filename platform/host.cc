@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,6 +41,17 @@ std::string FontConfigurationPath(const EnvLookup& env) {
   return std::string();
 }
 
+// KALVENOR_CUPS_WAIT: whole seconds to follow each CUPS job, up to an
+// hour; unset or not a positive number: do not follow.
+int CupsWaitSeconds(const EnvLookup& env) {
+  std::optional<std::string> value = env("KALVENOR_CUPS_WAIT");
+  if (!value) return 0;
+  int seconds = 0;
+  auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
+  if (ec != std::errc() || end != value->data() + value->size() || seconds <= 0) return 0;
+  return std::min(seconds, 3600);
+}
+
 }  // namespace
 
 Printer& Host::printer() {
@@ -66,7 +79,7 @@ Host MakeRealHost() {
     if (auto folder = env("KALVENOR_PRINTER_DIR")) {
       printers = MakeFolderPrinters(*folder, env("KALVENOR_DEFAULT_PRINTER").value_or(""));
     } else {
-      printers = MakeCupsPrinters();
+      printers = MakeCupsPrinters(CupsWaitSeconds(env));
     }
     return MakeCairoPrinter(std::move(printers), trace);
   };

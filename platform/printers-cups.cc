@@ -4,9 +4,11 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/printers.h"
@@ -76,8 +78,70 @@ bool ServerReachable() {
   return true;
 }
 
+// An IPP response, owned.
+struct IppDeleter {
+  void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using IppResponse = std::unique_ptr<ipp_t, IppDeleter>;
+
+// The values of a keyword attribute joined with ", "; empty when absent.
+std::string Keywords(ipp_t* response, const char* attribute) {
+  std::string text;
+  ipp_attribute_t* attr = ippFindAttribute(response, attribute, IPP_TAG_ZERO);
+  for (int i = 0; attr != nullptr && i < ippGetCount(attr); ++i) {
+    const char* value = ippGetString(attr, i, nullptr);
+    if (value == nullptr || *value == '\0' || std::string(value) == "none") continue;
+    if (!text.empty()) text += ", ";
+    text += value;
+  }
+  return text;
+}
+
+// Asks the server for some attributes of a job or a printer.
+IppResponse AskServer(ipp_op_t operation, const char* uri_name, const std::string& uri,
+                      std::initializer_list<const char*> wanted) {
+  ipp_t* request = ippNewRequest(operation);
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uri_name, nullptr, uri.c_str());
+  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr,
+               cupsUser());
+  std::vector<const char*> names(wanted);
+  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                static_cast<int>(names.size()), nullptr, names.data());
+  return IppResponse(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+}
+
+// The printer's state reasons and message, as "reasons: paused (Paused)".
+std::string PrinterStateOf(const std::string& name) {
+  char uri[HTTP_MAX_URI];
+  httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                   "/printers/%s", name.c_str());
+  IppResponse response = AskServer(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", uri,
+                                   {"printer-state-reasons", "printer-state-message"});
+  if (response == nullptr) return "printer state unknown (" + LastCupsError() + ")";
+  std::string reasons = Keywords(response.get(), "printer-state-reasons");
+  std::string text = "printer state reasons: " + (reasons.empty() ? "none" : reasons);
+  if (ipp_attribute_t* message =
+          ippFindAttribute(response.get(), "printer-state-message", IPP_TAG_TEXT)) {
+    const char* said = ippGetString(message, 0, nullptr);
+    if (said != nullptr && *said != '\0') text += std::string(" (") + said + ")";
+  }
+  for (char& c : text) {
+    if (c == '\n' || c == '\r' || c == '\t') c = ' ';
+  }
+  return text;
+}
+
+// The document format of a document the printer surface made.
+const char* DocumentFormatOf(const std::string& document) {
+  // PostScript goes as the queue's own PostScript (vnd.cups-postscript): the
+  // document sets its page size itself, and no filter rewrites it for the
+  // queue's default paper.
+  return document.starts_with("%!PS") ? "application/vnd.cups-postscript" : CUPS_FORMAT_PDF;
+}
+
 class CupsPrinters : public Printers {
  public:
+  explicit CupsPrinters(int wait_seconds) : wait_seconds_(wait_seconds) {}
   ~CupsPrinters() override {
     if (dests_ != nullptr) cupsFreeDests(num_dests_, dests_);
     if (named_dest_ != nullptr) cupsFreeDests(1, named_dest_);
@@ -138,6 +202,7 @@ class CupsPrinters : public Printers {
     if (Failed(cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info.get()))) {
       CancelAndRaise(name, dest, job_id);
     }
+    if (wait_seconds_ > 0) WaitUntilPrinted(name, dest, job_id);
     return std::to_string(job_id);
   }
 
@@ -198,6 +263,47 @@ class CupsPrinters : public Printers {
     RaisePrinterError(name, what);
   }
 
+  // Follows the job until CUPS reports it completed. A job that CUPS
+  // stops, cancels or aborts, or that is not done in time, is cancelled (so
+  // it cannot print later, after the run reported that it did not) and
+  // raises with the printer's state reasons.
+  void WaitUntilPrinted(const std::string& name, cups_dest_t* dest, int job_id) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::seconds(wait_seconds_);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/jobs/%d", job_id);
+    std::string what;
+    for (;;) {
+      IppResponse response =
+          AskServer(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri, {"job-state", "job-state-reasons"});
+      if (response == nullptr) {
+        what = "job " + std::to_string(job_id) + " cannot be followed: " + LastCupsError();
+        break;
+      }
+      int state = ippGetInteger(ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM), 0);
+      if (state == IPP_JSTATE_COMPLETED) return;
+      const char* ended = state == IPP_JSTATE_STOPPED    ? "was stopped"
+                          : state == IPP_JSTATE_CANCELED ? "was cancelled"
+                          : state == IPP_JSTATE_ABORTED  ? "was aborted"
+                                                         : nullptr;
+      if (ended == nullptr && Clock::now() >= deadline) {
+        ended = "was not printed in time";
+      }
+      if (ended != nullptr) {
+        std::string reasons = Keywords(response.get(), "job-state-reasons");
+        what = "job " + std::to_string(job_id) + " " + ended +
+               (reasons.empty() ? "" : " (" + reasons + ")");
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::string state = PrinterStateOf(name);
+    cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, job_id);
+    RaisePrinterError(name, what + "; " + state);
+  }
+
+  const int wait_seconds_;
   bool loaded_ = false;
   cups_dest_t* dests_ = nullptr;
   int num_dests_ = 0;
@@ -209,8 +315,8 @@ class CupsPrinters : public Printers {
 
 }  // namespace
 
-std::unique_ptr<Printers> MakeCupsPrinters() {
-  return std::make_unique<CupsPrinters>();
+std::unique_ptr<Printers> MakeCupsPrinters(int wait_seconds) {
+  return std::make_unique<CupsPrinters>(wait_seconds);
 }
 
 }  // namespace kalvenor

@@ -31,8 +31,12 @@ class Printers {
                              const std::string& title) = 0;
 };
 
-// The CUPS destinations of the local CUPS server.
-std::unique_ptr<Printers> MakeCupsPrinters();
+// The CUPS destinations of the local CUPS server. With `wait_seconds` > 0
+// Submit follows each job until CUPS completes it, and raises (after
+// cancelling the job) when CUPS stops, cancels or aborts it or when it is
+// not done in that time, with the printer's state reasons; with 0 it returns
+// once the job is queued.
+std::unique_ptr<Printers> MakeCupsPrinters(int wait_seconds = 0);
 
 // The sub-folders of `folder`; `default_name` picks the one current at start.
 // Every document becomes the next free number "000001.pdf", "000002.pdf" ...

@@ -35,7 +35,8 @@ RunTimeError ErrorFromErrno(int err) {
     case EPERM:
     case EROFS: return RunTimeError(kPermissionDenied);
     case ENOSPC:
-    case EDQUOT: return RunTimeError(kDiskFull);
+    case EDQUOT:
+    case EFBIG: return RunTimeError(kDiskFull);  // a file past the size limit: no room
     case EISDIR: return RunTimeError(kPathFileAccessError);
     case ENAMETOOLONG: return RunTimeError(kBadFileNameOrNumber);
     default: return RunTimeError(kDeviceIoError);

@@ -1,0 +1,140 @@
+// CUPS jobs followed to their end (KALVENOR_CUPS_WAIT), and queues that
+// stop, refuse or disappear while a job is running. Each case runs on a
+// queue of its own, a copy of the test queue that scripts/cups-test-queue.sh
+// makes, so the shared queue keeps its state.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <regex>
+
+#include "app/job.h"
+#include "platform/printers.h"
+#include "testing/job_sandbox.h"
+
+namespace kalvenor {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Capture(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// A copy of the test queue, removed at the end of the case.
+class ScratchQueue {
+ public:
+  ScratchQueue() : name_("KALVENOR-WAIT-" + std::to_string(getpid())) {
+    ok_ = Capture("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
+          Shell("lpstat -p KALVENOR-COMANDERA") &&
+          Shell("lpadmin -p " + name_ +
+                " -v cups-pdf:/KALVENOR -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd"
+                " -o printer-error-policy=abort-job -o Label=2 -E");
+  }
+  ~ScratchQueue() {
+    Shell("cancel -a " + name_);
+    Shell("lpadmin -x " + name_);
+  }
+  bool ok() const { return ok_; }
+  const std::string& name() const { return name_; }
+  // Job ids of the queue's jobs that are not finished.
+  std::string Pending() const { return Capture("lpstat -o " + name_ + " 2>/dev/null"); }
+  std::string Completed() const { return Capture("lpstat -W completed -o " + name_ + " 2>/dev/null"); }
+
+ private:
+  std::string name_;
+  bool ok_ = false;
+};
+
+// The CUPS job ids the trace names, in order.
+std::vector<std::string> JobIds(const std::string& trace) {
+  std::vector<std::string> ids;
+  std::regex enddoc(R"re("op":"enddoc","doc":\d+,"printer":"COMANDERA","output":"(\d+)")re");
+  for (std::sregex_iterator it(trace.begin(), trace.end(), enddoc), end; it != end; ++it) {
+    ids.push_back((*it)[1]);
+  }
+  return ids;
+}
+
+TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
+  struct Case {
+    const char* name;
+    std::string before;      // command run on the queue before the job ("%" is its name)
+    std::string after_first;  // command run once the first receipt is queued
+    int wait_seconds;
+    std::string outcome;     // the log's second line, up to its length
+    size_t printed;          // receipts that CUPS completed
+  } cases[] = {
+      {"printing, followed", "", "", 30, "Finalizo correctamente.", 2},
+      {"stopped, not followed: CUPS holds the jobs", "cupsdisable %", "", 0, "Finalizo correctamente.", 0},
+      {"stopped, followed", "cupsdisable -r 'media-empty' %", "", 2, "ERROR: Printer error: %: job ", 0},
+      {"stopped mid-job, followed", "", "cupsdisable %", 6, "ERROR: Printer error: %: job ", 1},
+      {"refusing jobs", "cupsreject %", "", 0, "ERROR: Printer error: %: ", 0},
+      {"removed mid-job", "", "lpadmin -x %", 0, "ERROR: Printer error: %: ", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchQueue queue;
+    if (!queue.ok()) {
+      GTEST_SKIP() << "no CUPS server with the KALVENOR-COMANDERA queue (run scripts/cups-test-queue.sh "
+                      "as root) or no right to add a queue";
+    }
+    auto named = [&](std::string text) {
+      for (size_t at; (at = text.find('%')) != std::string::npos;) text.replace(at, 1, queue.name());
+      return text;
+    };
+    if (!c.before.empty()) {
+      ASSERT_TRUE(Shell(named(c.before)));
+    }
+    JobSandbox job;
+    std::string after = named(c.after_first);
+    Host host = job.HostWith(std::make_unique<StagedPrinters>(
+        MakeCupsPrinters(c.wait_seconds), [after] { if (!after.empty()) Shell(after); }, "COMANDERA",
+        queue.name()));
+    auto start = Clock::now();
+    EXPECT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(c.wait_seconds + 10));
+    std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
+    std::string second = log.substr(log.find("\r\n") + 2);
+    EXPECT_TRUE(second.starts_with(named(c.outcome))) << second;
+    EXPECT_EQ(second.find('\n'), second.size() - 1) << "one line";
+    if (c.wait_seconds > 0 && c.outcome.starts_with("ERROR")) {
+      // The printer's state reasons are named, and the job that did not
+      // print is taken back so it cannot print later.
+      EXPECT_NE(second.find("not printed in time"), std::string::npos) << second;
+      EXPECT_NE(second.find("paused"), std::string::npos) << second;
+      EXPECT_EQ(queue.Pending(), "");
+    }
+    if (std::string(c.name) == "stopped, followed") {
+      EXPECT_NE(second.find("media-empty"), std::string::npos) << second;
+    }
+    std::vector<std::string> ids = JobIds(job.sandbox.Read("trace.jsonl"));
+    std::string completed = queue.Completed();
+    size_t printed = 0;
+    for (const std::string& id : ids) {
+      if (completed.find(queue.name() + "-" + id + " ") != std::string::npos) ++printed;
+    }
+    if (c.wait_seconds > 0) {
+      EXPECT_EQ(printed, c.printed) << completed;
+    }
+    if (std::string(c.name).starts_with("stopped, not")) {
+      EXPECT_EQ(ids.size(), 2u);
+    }
+    if (std::string(c.name) == "removed mid-job") {
+      EXPECT_EQ(ids.size(), 1u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kalvenor

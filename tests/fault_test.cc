@@ -1,0 +1,227 @@
+// Injected faults: drives, folders and files the job cannot use, a full
+// disk, unreadable settings, a printer that cannot take the document. Each
+// job must end with its two-line log and leave the slip and its copy whole.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/job.h"
+#include "platform/printers.h"
+#include "testing/faulty_file_system.h"
+#include "testing/job_sandbox.h"
+
+namespace kalvenor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kSlip[] = "C/VENTAS/C0001234.TXT";
+const char kCopy[] = "H/COMANDAS/90001234.TXT";
+const char kLogLine[] = "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\n";
+
+// Hidden files left in a folder (temporary files of an atomic write).
+std::vector<std::string> HiddenFiles(const JobSandbox& job) {
+  std::vector<std::string> hidden;
+  for (const std::string& file : job.Files()) {
+    if (fs::path(file).filename().string().starts_with(".")) hidden.push_back(file);
+  }
+  return hidden;
+}
+
+// Runs as nobody, with the files and folders that a case locks.
+TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
+  const std::string original = JobSandbox::Example("C0001234.TXT");
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> env;  // "@x": the sandbox path x
+    std::vector<std::pair<std::string, unsigned>> modes;
+    std::string outcome;
+    bool cleaned;  // the slip was cleaned, and copied, before the failure
+    size_t documents;
+  } cases[] = {
+      {"H: unmapped", {{"KALVENOR_DRIVE_H", ""}}, {}, "ERROR: Path not found", false, 0},
+      {"H: missing", {{"KALVENOR_DRIVE_H", "@nowhere"}}, {}, "ERROR: Path not found", false, 0},
+      {"H: read-only", {}, {{"H/COMANDAS", 0555}}, "ERROR: Permission denied", false, 0},
+      {"slip folder read-only", {}, {{"C/VENTAS", 0555}}, "ERROR: Permission denied", false, 0},
+      {"settings unreadable", {}, {{"C/CAJA/KALVENOR.INI", 0}}, "Finalizo correctamente.", true, 2},
+      {"feed count unreadable", {}, {{"C/ZOV/COMANRNG.ZOV", 0}}, "Finalizo correctamente.", true, 2},
+      {"printer folder read-only", {}, {{"printers/COMANDERA", 0555}}, "ERROR: Permission denied", true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    JobSandbox job;
+    job.sandbox.MakeFolder("C/LOGS");
+    OpenToEveryone(job.sandbox.root());
+    for (auto& [path, mode] : c.modes) chmod(job.sandbox.Path(path).c_str(), mode);
+    ProgramRun run = job.Job({"\\VENTAS\\C0001234.TXT", "\\LOGS\\LOG.TXT", "N", "S"});
+    run.as_nobody = true;
+    for (auto [name, value] : c.env) {
+      run.env[name] = value.starts_with("@") ? job.sandbox.Path(value.substr(1)) : value;
+    }
+    EXPECT_EQ(RunProgram(run), 0) << job.sandbox.Read("stderr.txt");
+    EXPECT_EQ(job.sandbox.Read("C/LOGS/LOG.TXT"), kLogLine + c.outcome + "\r\n");
+    EXPECT_EQ(job.sandbox.Read(kSlip), c.cleaned ? original + "\r\n" : original);
+    bool copied = c.cleaned || std::string(c.name) == "slip folder read-only";
+    EXPECT_EQ(job.sandbox.Exists(kCopy), copied);
+    if (copied) {
+      EXPECT_EQ(job.sandbox.Read(kCopy), original);
+    }
+    EXPECT_EQ(job.Pdfs().size(), c.documents);
+    EXPECT_EQ(HiddenFiles(job), std::vector<std::string>{});
+  }
+}
+
+// Settings that cannot be read bring back the defaults: the large size 10
+// and no left margin, where the example settings say 11 and 60.
+TEST(FaultTest, UnreadableSettingsPrintWithTheDefaults) {
+  JobSandbox job;
+  OpenToEveryone(job.sandbox.root());
+  chmod(job.sandbox.Path("C/CAJA/KALVENOR.INI").c_str(), 0);
+  ProgramRun run = job.SlipJob();
+  run.as_nobody = true;
+  ASSERT_EQ(RunProgram(run), 0);
+  std::string trace = job.sandbox.Read("trace.jsonl");
+  EXPECT_NE(trace.find("\"x\":0,"), std::string::npos);
+  EXPECT_NE(trace.find("\"text\":\" TOTAL $  2.365,25\",\"font\":\"Consolas\",\"size\":10,"),
+            std::string::npos);
+}
+
+// A disk that fills up (a file size limit on the process: writes past it
+// fail): the job stops with the error line, the slip and its copy are whole
+// and no temporary or partial file stays behind.
+TEST(FaultTest, FullDiskStopsTheJobAndLeavesNoPartialFile) {
+  const std::string original = JobSandbox::Example("C0001234.TXT");
+  struct Case {
+    const char* name;
+    long limit;
+    bool copied;
+  } cases[] = {
+      {"no room for the copy", 200, false},
+      {"no room for a document", static_cast<long>(original.size()) + 16, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    JobSandbox job;
+    ProgramRun run = job.SlipJob();
+    run.file_size_limit = c.limit;
+    EXPECT_EQ(RunProgram(run), 0) << job.sandbox.Read("stderr.txt");
+    std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
+    EXPECT_EQ(log, kLogLine + std::string("ERROR: Disk full\r\n"));
+    EXPECT_EQ(job.sandbox.Read(kSlip), c.copied ? original + "\r\n" : original);
+    EXPECT_EQ(job.sandbox.Exists(kCopy), c.copied);
+    EXPECT_EQ(job.Pdfs(), std::vector<std::string>{});
+    EXPECT_EQ(HiddenFiles(job), std::vector<std::string>{});
+  }
+}
+
+// The file layer failing one write after another, in process: every write
+// of the job fails once. Whatever fails, the slip is the original or the
+// cleaned bytes, the copy absent or whole, and the outcome is logged (or,
+// when the log itself cannot be written, the exit status says so).
+TEST(FaultTest, EachWriteOfAJobFailingOnce) {
+  const std::string original = JobSandbox::Example("C0001234.TXT");
+  auto run_job = [&](const std::function<void(FaultyFileSystem&)>& inject, int* writes,
+                     std::string* log, size_t* documents, JobSandbox& job) {
+    RecordingPrinter* printer = nullptr;
+    Host host = MakeTestHost(job.sandbox, &printer);
+    auto faulty = std::make_unique<FaultyFileSystem>(std::move(host.files));
+    inject(*faulty);
+    FaultyFileSystem* files = faulty.get();
+    host.files = std::move(faulty);
+    int status = RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host);
+    *writes = files->writes();
+    *log = job.sandbox.Read("C/VENTAS/LOG.TXT");
+    *documents = printer->documents.size();
+    return status;
+  };
+  int total_writes = 0;
+  {
+    JobSandbox job;
+    std::string log;
+    size_t documents = 0;
+    ASSERT_EQ(run_job([](FaultyFileSystem&) {}, &total_writes, &log, &documents, job), 0);
+    ASSERT_EQ(log, kLogLine + std::string("Finalizo correctamente.\r\n"));
+    ASSERT_EQ(documents, 2u);
+    // The copy, the settings (made when missing), the cleaned slip, the log.
+    ASSERT_EQ(total_writes, 4);
+  }
+  struct Case {
+    int failing;
+    std::string outcome;  // empty: the log cannot be written
+  } cases[] = {
+      {1, "ERROR: Disk full"},
+      {2, "Finalizo correctamente."},  // the settings fall back to the defaults
+      {3, "ERROR: Disk full"},
+      {4, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failing);
+    JobSandbox job;
+    int writes = 0;
+    std::string log;
+    size_t documents = 0;
+    int status = run_job([&](FaultyFileSystem& files) { files.FailWrites(c.failing, c.failing); },
+                         &writes, &log, &documents, job);
+    EXPECT_EQ(status, c.outcome.empty() ? 1 : 0);
+    EXPECT_EQ(log, c.outcome.empty() ? "" : kLogLine + c.outcome + "\r\n");
+    std::string slip = job.sandbox.Read(kSlip);
+    EXPECT_TRUE(slip == original || slip == original + "\r\n");
+    EXPECT_TRUE(!job.sandbox.Exists(kCopy) || job.sandbox.Read(kCopy) == original);
+    EXPECT_EQ(documents, c.outcome == "ERROR: Disk full" ? 0u : 2u);
+  }
+  // Unreadable settings, feed count and slip.
+  struct ReadCase {
+    const char* file;
+    std::string outcome;
+  } read_cases[] = {
+      {"KALVENOR.INI", "Finalizo correctamente."},
+      {"COMANRNG.ZOV", "Finalizo correctamente."},
+      {"C0001234.TXT", "ERROR: Permission denied"},
+  };
+  for (const ReadCase& c : read_cases) {
+    SCOPED_TRACE(c.file);
+    JobSandbox job;
+    int writes = 0;
+    std::string log;
+    size_t documents = 0;
+    EXPECT_EQ(run_job([&](FaultyFileSystem& files) { files.FailReadsOf(c.file); }, &writes, &log,
+                      &documents, job),
+              0);
+    EXPECT_EQ(log, kLogLine + c.outcome + "\r\n");
+  }
+}
+
+// The printer's folder goes away after the first receipt: the second fails
+// the job, and the first stays printed.
+TEST(FaultTest, PrinterRemovedMidJobKeepsTheEarlierReceipt) {
+  JobSandbox job;
+  std::string printers = job.sandbox.Path("printers");
+  std::string moved = job.sandbox.Path("moved");
+  Host host = job.HostWith(std::make_unique<StagedPrinters>(MakeFolderPrinters(printers, "OFICINA"), [&] {
+    fs::create_directories(moved);
+    fs::rename(printers + "/COMANDERA", moved + "/COMANDERA");
+  }));
+  EXPECT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host), 0);
+  EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"), kLogLine + std::string("ERROR: Path not found\r\n"));
+  ASSERT_TRUE(job.sandbox.Exists("moved/COMANDERA/000001.pdf"));
+  EXPECT_TRUE(IsCompletePdf(job.sandbox.Read("moved/COMANDERA/000001.pdf")));
+  EXPECT_FALSE(job.sandbox.Exists("moved/COMANDERA/000002.pdf"));
+}
+
+// No print system at all: the CUPS server is not there.
+TEST(FaultTest, NoCupsServerEndsInAPrinterError) {
+  JobSandbox job;
+  ProgramRun run = job.SlipJob();
+  run.env["KALVENOR_PRINTER_DIR"] = "";
+  run.env["CUPS_SERVER"] = job.sandbox.Path("no-cups.sock");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(RunProgram(run), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
+  EXPECT_TRUE(log.starts_with(kLogLine + std::string("ERROR: Printer error"))) << log;
+}
+
+}  // namespace
+}  // namespace kalvenor
