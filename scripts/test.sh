@@ -22,4 +22,12 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 (cd build-asan && ctest --output-on-failure)
 scripts/package-test.sh "$root/build"
+
+# Fuzz smoke: every fuzz target for a short time (30 s, or
+# KALVENOR_FUZZ_SECONDS) from its seed corpus, so that a regression in what
+# reads outside input shows here.
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVENOR_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build build-fuzz -j2 --target kalvenor_fuzzers
+fuzz/run.sh "${KALVENOR_FUZZ_SECONDS:-30}" build-fuzz
 echo "test: all tests passed"
