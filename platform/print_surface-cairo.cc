@@ -1,6 +1,7 @@
 // Print surfaces drawn with cairo, text laid out with pango: the printer,
 // whose documents become roll-paper PDF pages, and the raster canvases.
 #include <cairo-pdf.h>
+#include <cairo-ps.h>
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
@@ -270,7 +271,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     CurrentX = 0;
     CurrentY = 0;
     if (recording_ == nullptr) return;  // nothing drawn since the last EndDoc
-    std::string pdf = RenderPdf();
+    std::string pdf = RenderDocument(printers_->PrefersPostScript(printers_->Names()[current_]));
     DiscardDocument();
     std::string name = printers_->Names()[current_];
     std::string output = printers_->Submit(name, pdf, "Kalvenor " + std::to_string(doc_));
@@ -306,13 +307,23 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
 
   void Extend(double y_twips) { max_y_twips_ = std::max(max_y_twips_, y_twips); }
 
-  std::string RenderPdf() {
+  // The open document as one page: a PDF, or PostScript for a printer that
+  // takes it faster (a CUPS queue whose filters start from PostScript turns
+  // a PDF into PostScript first). Both are vector output of the same
+  // drawing; only the container differs.
+  std::string RenderDocument(bool postscript) {
     double media_mm = printers_->MediaWidthMm(printers_->Names()[current_]);
     double width_pt = (media_mm > 0 ? media_mm : kRollWidthMm) / 25.4 * 72.0;
     double height_pt = (max_y_twips_ + kBottomMarginTwips) / kTwipsPerPoint;
     std::string pdf;
-    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
-    cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Kalvenor");
+    cairo_surface_t* surface;
+    if (postscript) {
+      surface = cairo_ps_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
+      cairo_ps_surface_dsc_comment(surface, "%%Title: Kalvenor");
+    } else {
+      surface = cairo_pdf_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
+      cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Kalvenor");
+    }
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_surface(cr, recording_, 0, 0);
     cairo_paint(cr);

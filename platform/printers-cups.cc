@@ -141,6 +141,20 @@ const char* DocumentFormatOf(const std::string& document) {
 
 class CupsPrinters : public Printers {
  public:
+  // PDF unless the queue asks for PostScript with the queue option
+  // kalvenor-document-format (lpadmin -p QUEUE -o
+  // kalvenor-document-format-default=application/postscript), for a queue
+  // that prints PostScript sooner than PDF. On the cups-pdf test queue a
+  // PostScript receipt came out in about a quarter of the time of the PDF,
+  // but on the queue's default paper width, so PDF stays the default.
+  bool PrefersPostScript(const std::string& name) override {
+    cups_dest_t* dest = FindDest(name);
+    if (dest == nullptr) return false;
+    const char* format =
+        cupsGetOption("kalvenor-document-format", dest->num_options, dest->options);
+    return format != nullptr && std::string(format) == CUPS_FORMAT_POSTSCRIPT;
+  }
+
   explicit CupsPrinters(int wait_seconds) : wait_seconds_(wait_seconds) {}
   ~CupsPrinters() override {
     if (dests_ != nullptr) cupsFreeDests(num_dests_, dests_);
@@ -187,7 +201,7 @@ class CupsPrinters : public Printers {
       RaisePrinterError(name, LastCupsError());
     }
     if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info.get(), job_id,
-                              job_title, CUPS_FORMAT_PDF, 0, nullptr,
+                              job_title, DocumentFormatOf(pdf), 0, nullptr,
                               /*last_document=*/1) != HTTP_STATUS_CONTINUE) {
       CancelAndRaise(name, dest, job_id);
     }

@@ -29,6 +29,10 @@ class Printers {
   // when the document cannot be handed over.
   virtual std::string Submit(const std::string& name, const std::string& pdf,
                              const std::string& title) = 0;
+  // True when printer `name` should get its documents as PostScript (a
+  // complete DSC document, "%!PS" first) rather than as PDF, because it
+  // prints PostScript sooner. Submit takes either.
+  virtual bool PrefersPostScript(const std::string& /*name*/) { return false; }
 };
 
 // The CUPS destinations of the local CUPS server. With `wait_seconds` > 0
