@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "barcode_form/barcode_testing.h"
 #include "testing/fake_host.h"
 
 extern char** environ;
@@ -154,6 +155,50 @@ TEST_F(EndToEndTest, ThreeCopySlipPrintsTwoReceiptsOnTheFolderPrinter) {
             std::string::npos);
   std::smatch total;
   ASSERT_TRUE(std::regex_search(trace, total, std::regex(R"(\{"op":"print","doc":1,"x":60,"y":[0-9.]+,"text":" TOTAL \$  2.365,25","font":"Consolas","size":11,"bold":true)")));
+}
+
+TEST_F(EndToEndTest, InsurerBarcodesScanOnEveryPrintedCopy) {
+  RunResult run = Run({kSlipArgs, "\\VENTAS\\LOG.TXT", "N", "S"});
+  EXPECT_TRUE(run.log.ends_with("Finalizo correctamente.\r\n"));
+  std::vector<std::string> pdfs = Pdfs();
+  ASSERT_EQ(pdfs.size(), 2u);
+  for (const std::string& pdf : pdfs) {
+    for (int dpi : {203, 300}) {  // a thermal printer's resolution, and an office printer's
+      SCOPED_TRACE(pdf + " at " + std::to_string(dpi) + " dpi");
+      GreyImage page = RasterisePdfPage(pdf, dpi);
+      EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kEan13), "0000000001236");
+      EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kCode128), "12345678901234567890");
+    }
+  }
+}
+
+TEST_F(EndToEndTest, QuoteOrNoInsurerPrintsNoBarcode) {
+  std::string slip = sandbox_.Read("C/VENTAS/C0001234.TXT");
+  for (auto [from, to] : {std::pair<std::string, std::string>{"Cliente:", "Presupuesto"},
+                          std::pair<std::string, std::string>{"PAMI", "OSDE"}}) {
+    std::string changed = slip;
+    for (size_t at; (at = changed.find(from)) != std::string::npos;) changed.replace(at, from.size(), to);
+    sandbox_.Write("C/VENTAS/C0001234.TXT", changed);
+    fs::remove_all(sandbox_.Path("printers/COMANDERA"));
+    sandbox_.MakeFolder("printers/COMANDERA");
+    Run({kSlipArgs, "\\VENTAS\\LOG.TXT", "N", "S"});
+    std::vector<std::string> pdfs = Pdfs();
+    ASSERT_EQ(pdfs.size(), 2u) << to;
+    GreyImage page = RasterisePdfPage(pdfs[0], 203);
+    EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kEan13), std::nullopt) << to;
+    EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kCode128), std::nullopt) << to;
+  }
+}
+
+TEST_F(EndToEndTest, RefusedPrescriptionTextWarnsAndTheJobFinishes) {
+  std::string slip = sandbox_.Read("C/VENTAS/C0001234.TXT");
+  slip.replace(slip.find("0000000001234"), 13, "12345        ");  // too short for an EAN
+  sandbox_.Write("C/VENTAS/C0001234.TXT", slip);
+  RunResult run = Run({kSlipArgs, "\\VENTAS\\LOG.TXT", "N", "S"});
+  EXPECT_TRUE(run.log.ends_with("Finalizo correctamente.\r\n"));
+  EXPECT_NE(sandbox_.Read("trace.jsonl").find("\"op\":\"message\""), std::string::npos);
+  EXPECT_FALSE(sandbox_.Read("stderr.txt").empty());
+  EXPECT_EQ(Pdfs().size(), 2u);
 }
 
 TEST_F(EndToEndTest, LabelFilePrintsOneDocumentPerLabel) {
