@@ -15,6 +15,7 @@ packages=(
   poppler-utils python3 zint xclip
   dpkg-dev file man-db
   hyperfine qrencode paps cups-filters libbenchmark-dev time
+  libgtk-3-dev xvfb xdotool x11-apps
   clang-14 libclang-rt-14-dev
 )
 missing=()
