@@ -112,9 +112,9 @@ if [ -n "$queue" ]; then
   : >"$work/trace.jsonl"
   run_job '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' || die "CUPS job: exit $?"
   check_log "$work/C/VENTAS/LOG.TXT"
-  jobs=$(grep '"op":"enddoc"' "$work/trace.jsonl" | grep -c "\"printer\":\"$queue\"" || true)
-  [ "$jobs" -ge 1 ] || die "no document ended on $queue: $(grep enddoc "$work/trace.jsonl")"
-  log "installed kalvenor sent $jobs documents to the CUPS queue $queue"
+  jobs=$(grep '"op":"enddoc"' "$work/trace.jsonl" | grep -ci '"printer":"[^"]*COMANDERA' || true)
+  [ "$jobs" -ge 1 ] || die "no document ended on a COMANDERA queue: $(grep enddoc "$work/trace.jsonl")"
+  log "installed kalvenor sent $jobs documents to CUPS (COMANDERA queue: $queue)"
 else
   log "no CUPS queue with COMANDERA in its name: the CUPS job is skipped"
 fi
