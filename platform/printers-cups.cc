@@ -4,6 +4,8 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -139,14 +141,35 @@ const char* DocumentFormatOf(const std::string& document) {
   return document.starts_with("%!PS") ? "application/vnd.cups-postscript" : CUPS_FORMAT_PDF;
 }
 
+// The page size a document states (a PDF's /MediaBox, PostScript's
+// %%BoundingBox), as the job option "media=Custom.WxH" in points, so that
+// the queue keeps our roll-paper page instead of fitting it to its default
+// paper. Empty when the document states none.
+std::string PageMediaOf(const std::string& document) {
+  const std::string keys[] = {"/MediaBox [", "%%BoundingBox:"};
+  for (const std::string& key : keys) {
+    size_t at = document.find(key);
+    if (at == std::string::npos) continue;
+    double x0, y0, x1, y1;
+    if (std::sscanf(document.c_str() + at + key.size(), " %lf %lf %lf %lf", &x0, &y0, &x1, &y1) != 4) {
+      continue;
+    }
+    if (x1 - x0 <= 0 || y1 - y0 <= 0) continue;
+    char media[64];
+    std::snprintf(media, sizeof media, "Custom.%.0fx%.0f", std::ceil(x1 - x0), std::ceil(y1 - y0));
+    return media;
+  }
+  return std::string();
+}
+
 class CupsPrinters : public Printers {
  public:
   // PDF unless the queue asks for PostScript with the queue option
   // kalvenor-document-format (lpadmin -p QUEUE -o
   // kalvenor-document-format-default=application/postscript), for a queue
-  // that prints PostScript sooner than PDF. On the cups-pdf test queue a
-  // PostScript receipt came out in about a quarter of the time of the PDF,
-  // but on the queue's default paper width, so PDF stays the default.
+  // that prints PostScript sooner than PDF: on the cups-pdf test queue a
+  // PostScript receipt came out in about half the time of the PDF, on the
+  // same page (the job's media option keeps the page size either way).
   bool PrefersPostScript(const std::string& name) override {
     cups_dest_t* dest = FindDest(name);
     if (dest == nullptr) return false;
@@ -194,10 +217,15 @@ class CupsPrinters : public Printers {
     if (info == nullptr) RaisePrinterError(name, LastCupsError());
 
     const char* job_title = title.empty() ? "Kalvenor" : title.c_str();
+    int num_options = 0;
+    cups_option_t* options = nullptr;
+    std::string media = PageMediaOf(pdf);
+    if (!media.empty()) num_options = cupsAddOption(CUPS_MEDIA, media.c_str(), num_options, &options);
     int job_id = 0;
-    if (Failed(cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info.get(), &job_id,
-                                 job_title, 0, nullptr)) ||
-        job_id <= 0) {
+    bool created = !Failed(cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info.get(), &job_id,
+                                             job_title, num_options, options));
+    cupsFreeOptions(num_options, options);
+    if (!created || job_id <= 0) {
       RaisePrinterError(name, LastCupsError());
     }
     if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info.get(), job_id,
