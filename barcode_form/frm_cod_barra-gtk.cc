@@ -232,7 +232,9 @@ void Build(FormWindow* w) {
   w->fixed = gtk_fixed_new();
   gtk_container_add(GTK_CONTAINER(client), w->fixed);
   GtkWidget* viewport = gtk_bin_get_child(GTK_BIN(client));
-  if (GTK_IS_VIEWPORT(viewport)) gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+  if (GTK_IS_VIEWPORT(viewport)) {
+    gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
+  }
 
   std::vector<std::pair<int16_t, GtkWidget*>> focusable;
 

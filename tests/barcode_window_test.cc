@@ -182,10 +182,10 @@ std::optional<Screen> ParseXwd(const std::string& bytes) {
   screen.width = static_cast<int>(width);
   screen.height = static_cast<int>(height);
   screen.rgb.resize(size_t{width} * height);
+  const auto* pixels = reinterpret_cast<const unsigned char*>(bytes.data()) + data;
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
-      const auto* p =
-          reinterpret_cast<const unsigned char*>(bytes.data()) + data + size_t{y} * line + x * pixel_bytes;
+      const unsigned char* p = pixels + size_t{y} * line + x * pixel_bytes;
       uint32_t value = 0;
       for (uint32_t b = 0; b < pixel_bytes; ++b) {
         value |= uint32_t{p[b]} << (8 * (byte_order == 0 ? b : pixel_bytes - 1 - b));
@@ -262,8 +262,8 @@ class BarcodeWindow : public ::testing::Test {
   // The environment of everything started on the virtual display.
   std::vector<std::string> Env() const {
     return {"DISPLAY=" + display_, "WAYLAND_DISPLAY=", "XAUTHORITY=", "GDK_BACKEND=x11",
-            "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "KALVENOR_PRINTER_DIR=" + dir_ + "/printers",
-            "KALVENOR_DEFAULT_PRINTER=", "KALVENOR_TRACE="};
+            "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "KALVENOR_DEFAULT_PRINTER=",
+            "KALVENOR_TRACE=", "KALVENOR_PRINTER_DIR=" + dir_ + "/printers"};
   }
 
   std::optional<std::string> Tool(std::vector<std::string> argv) { return RunTool(argv, Env()); }
