@@ -32,7 +32,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" -j2 >/dev/null
-rm -f "$build"/kalvenor_*.deb
+rm -f "$build"/kalvenor_*.deb "$build"/kalvenor-barcodes_*.deb
 cpack_out=$(cd "$build" && cpack -G DEB 2>&1) || die "cpack -G DEB: $cpack_out"
 debs=("$build"/kalvenor_*.deb)
 [ -f "${debs[0]}" ] || die "no kalvenor_*.deb in $build"
@@ -43,7 +43,7 @@ dpkg-deb -f "$deb" Depends | grep -q 'libcups2' || die "Depends has no shlibdeps
 # --- install it ---------------------------------------------------------------
 sandbox=$(mktemp -d /tmp/kalvenor-package-test.XXXXXX)
 cleanup() {
-  $SUDO apt-get purge -y -qq kalvenor >/dev/null 2>&1 || log "could not remove the package"
+  $SUDO apt-get purge -y -qq kalvenor-barcodes kalvenor >/dev/null 2>&1 || log "could not remove the package"
   rm -rf "$sandbox"
 }
 trap cleanup EXIT
@@ -55,6 +55,16 @@ apt_out=$(cd "$sandbox" && $SUDO apt-get install -y -qq "./$(basename "$deb")" 2
   || die "apt-get install ./$(basename "$deb"): $apt_out"
 [ -x /usr/bin/kalvenor ] || die "/usr/bin/kalvenor not installed"
 [ -f /usr/share/kalvenor/kalvenor-fonts.conf ] || die "font aliases not installed"
+# The barcode window comes in a package of its own, on top of the main one.
+for window_deb in "$build"/kalvenor-barcodes_*.deb; do
+  [ -f "$window_deb" ] || continue
+  cp "$window_deb" "$sandbox/"
+  apt_out=$(cd "$sandbox" && $SUDO apt-get install -y -qq "./$(basename "$window_deb")" 2>&1) \
+    || die "apt-get install ./$(basename "$window_deb"): $apt_out"
+  [ -x /usr/bin/kalvenor-barcodes ] || die "/usr/bin/kalvenor-barcodes not installed"
+  dpkg-deb -f "$deb" Depends | grep -q 'libgtk' && die "the main package depends on GTK"
+  log "installed $(basename "$window_deb")"
+done
 examples=/usr/share/doc/kalvenor/examples
 [ -f "$examples/kalvenor.env" ] || die "examples not installed in $examples"
 
