@@ -25,7 +25,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  # Build the font cache now, so that jobs never rescan fonts.
-  $SUDO fc-cache -s >/dev/null 2>&1 || true
 fi
+# Keep the system font cache current, so that jobs never scan fonts; when
+# nothing changed this only checks the folders' times.
+$SUDO fc-cache -s >/dev/null 2>&1 || true
 echo "setup: dependencies present"
