@@ -254,13 +254,13 @@ void Build(FormWindow* w) {
     const frmCodBarra::Control* control;
     GCallback on_click;  // null: no action
   };
-  for (const ButtonSpec& spec : {ButtonSpec{&form.CmdCopiar, G_CALLBACK(OnCopiarClicked)},
+  for (const ButtonSpec& entry : {ButtonSpec{&form.CmdCopiar, G_CALLBACK(OnCopiarClicked)},
                                  ButtonSpec{&form.cmbImprimir, G_CALLBACK(OnImprimirClicked)},
                                  ButtonSpec{&form.Command1, nullptr}}) {
-    GtkWidget* button = gtk_button_new_with_label(ToUtf8(spec.control->Caption).c_str());
-    Place(w, button, *spec.control);
-    if (spec.on_click != nullptr) g_signal_connect(button, "clicked", spec.on_click, w);
-    focusable.emplace_back(spec.control->TabIndex, button);
+    GtkWidget* button = gtk_button_new_with_label(ToUtf8(entry.control->Caption).c_str());
+    Place(w, button, *entry.control);
+    if (entry.on_click != nullptr) g_signal_connect(button, "clicked", entry.on_click, w);
+    focusable.emplace_back(entry.control->TabIndex, button);
   }
 
   // The frame is drawn first; the options lie over it at their positions

@@ -25,7 +25,7 @@ class CannedHttp : public kalvenor::Http {
   std::string body_;
 };
 
-// The CRC-32 of PNG chunks (ISO 3309, as in the PNG specification).
+// The CRC-32 of PNG chunks (ISO 3309, as the PNG standard defines it).
 uint32_t Crc32(const std::string& bytes, size_t from, size_t to) {
   uint32_t crc = 0xFFFFFFFFu;
   for (size_t i = from; i < to; ++i) {
