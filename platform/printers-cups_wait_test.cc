@@ -11,6 +11,7 @@
 
 #include "app/job.h"
 #include "platform/printers.h"
+#include "testing/fake_host.h"
 #include "testing/job_sandbox.h"
 
 namespace kalvenor {
@@ -18,24 +19,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-  }
-  return out;
-}
-
 bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 // A copy of the test queue, removed at the end of the case.
 class ScratchQueue {
  public:
   ScratchQueue() : name_("KALVENOR-WAIT-" + std::to_string(getpid())) {
-    ok_ = Capture("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
+    ok_ = ShellOutput("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
           Shell("lpstat -p KALVENOR-COMANDERA") &&
           Shell("lpadmin -p " + name_ +
                 " -v cups-pdf:/KALVENOR -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd"
@@ -48,8 +38,8 @@ class ScratchQueue {
   bool ok() const { return ok_; }
   const std::string& name() const { return name_; }
   // Job ids of the queue's jobs that are not finished.
-  std::string Pending() const { return Capture("lpstat -o " + name_ + " 2>/dev/null"); }
-  std::string Completed() const { return Capture("lpstat -W completed -o " + name_ + " 2>/dev/null"); }
+  std::string Pending() const { return ShellOutput("lpstat -o " + name_ + " 2>/dev/null"); }
+  std::string Completed() const { return ShellOutput("lpstat -W completed -o " + name_ + " 2>/dev/null"); }
 
  private:
   std::string name_;

@@ -108,6 +108,17 @@ std::string Lines(const std::vector<std::string>& lines) {
   return out;
 }
 
+std::string ShellOutput(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
 Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
                   std::map<std::string, std::string> extra_env) {
   sandbox.MakeFolder("C/CAJA");

@@ -81,6 +81,9 @@ std::string SlipLineOf(char digit, int code, const std::string& text);
 // Lines joined and ended with CR LF.
 std::string Lines(const std::vector<std::string>& lines);
 
+// What a shell command prints on its standard output.
+std::string ShellOutput(const std::string& command);
+
 // A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
 // working directory is sandbox "C/CAJA", and whose printer is `printer`
 // (owned by the host; keep the pointer to inspect it).

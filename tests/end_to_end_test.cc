@@ -34,19 +34,7 @@ struct RunResult {
   std::string log;
 };
 
-// Output of a shell command.
-std::string Capture(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-  }
-  return out;
-}
-
-std::string PdfText(const std::string& pdf) { return Capture("pdftotext -layout '" + pdf + "' - 2>/dev/null"); }
+std::string PdfText(const std::string& pdf) { return ShellOutput("pdftotext -layout '" + pdf + "' - 2>/dev/null"); }
 
 class EndToEndTest : public ::testing::Test {
  protected:
@@ -256,9 +244,9 @@ TEST_F(EndToEndTest, UnwritableLogIsExitStatusOneWithTheReason) {
 // Through CUPS: needs a running server with a queue named KALVENOR-COMANDERA
 // on the PDF back end (scripts/cups-test-queue.sh sets it up).
 TEST_F(EndToEndTest, TwoCopySlipThroughCups) {
-  std::string out = Capture("lpstat -r 2>/dev/null");
+  std::string out = ShellOutput("lpstat -r 2>/dev/null");
   if (out.find("is running") == std::string::npos ||
-      Capture("lpstat -p KALVENOR-COMANDERA 2>/dev/null").empty()) {
+      ShellOutput("lpstat -p KALVENOR-COMANDERA 2>/dev/null").empty()) {
     GTEST_SKIP() << "no CUPS server with the KALVENOR-COMANDERA queue; run scripts/cups-test-queue.sh as root";
   }
   std::string spool = "/var/spool/cups-pdf/KALVENOR";
@@ -278,7 +266,7 @@ TEST_F(EndToEndTest, TwoCopySlipThroughCups) {
       std::error_code ignored;
       for (auto& entry : fs::directory_iterator(spool, ignored)) {
         std::string name = entry.path().string();
-        if (name.ends_with("-job_" + job + ".pdf") && Capture("tail -c 8 '" + name + "'").find("%%EOF") != std::string::npos) {
+        if (name.ends_with("-job_" + job + ".pdf") && ShellOutput("tail -c 8 '" + name + "'").find("%%EOF") != std::string::npos) {
           found = name;
         }
       }
@@ -287,7 +275,7 @@ TEST_F(EndToEndTest, TwoCopySlipThroughCups) {
     ASSERT_FALSE(found.empty()) << "job " << job << " did not arrive in " << spool;
     // The PDF back end re-renders the page with its own fonts, so only the
     // page itself is checked here; the text is checked on the folder printer.
-    std::string info = Capture("pdfinfo '" + found + "'");
+    std::string info = ShellOutput("pdfinfo '" + found + "'");
     EXPECT_TRUE(std::regex_search(info, std::regex("Pages: +1\\n")));
     // The queue keeps our page: as long as the receipt, not its default paper.
     std::smatch size;
