@@ -271,10 +271,10 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     CurrentX = 0;
     CurrentY = 0;
     if (recording_ == nullptr) return;  // nothing drawn since the last EndDoc
-    std::string pdf = RenderDocument(printers_->PrefersPostScript(printers_->Names()[current_]));
+    std::string document = RenderDocument(printers_->PrefersPostScript(printers_->Names()[current_]));
     DiscardDocument();
     std::string name = printers_->Names()[current_];
-    std::string output = printers_->Submit(name, pdf, "Kalvenor " + std::to_string(doc_));
+    std::string output = printers_->Submit(name, document, "Kalvenor " + std::to_string(doc_));
     if (trace_ != nullptr && trace_->enabled()) {
       trace_->Write("\"op\":\"enddoc\",\"doc\":" + std::to_string(doc_) + ",\"printer\":" +
                     JsonText(FromUtf8(name)) + ",\"output\":" + JsonText(FromUtf8(output)));
@@ -315,13 +315,13 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     double media_mm = printers_->MediaWidthMm(printers_->Names()[current_]);
     double width_pt = (media_mm > 0 ? media_mm : kRollWidthMm) / 25.4 * 72.0;
     double height_pt = (max_y_twips_ + kBottomMarginTwips) / kTwipsPerPoint;
-    std::string pdf;
+    std::string document;
     cairo_surface_t* surface;
     if (postscript) {
-      surface = cairo_ps_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
+      surface = cairo_ps_surface_create_for_stream(AppendToString, &document, width_pt, height_pt);
       cairo_ps_surface_dsc_comment(surface, "%%Title: Kalvenor");
     } else {
-      surface = cairo_pdf_surface_create_for_stream(AppendToString, &pdf, width_pt, height_pt);
+      surface = cairo_pdf_surface_create_for_stream(AppendToString, &document, width_pt, height_pt);
       cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Kalvenor");
     }
     cairo_t* cr = cairo_create(surface);
@@ -334,7 +334,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     if (status != CAIRO_STATUS_SUCCESS) {
       throw RunTimeError(kPrinterError, std::string("Printer error: ") + cairo_status_to_string(status));
     }
-    return pdf;
+    return document;
   }
 
   void DiscardDocument() {
