@@ -178,6 +178,19 @@ Text BarCode128::Texto(const Text& Frase, int32_t Clase) {
   return out;
 }
 
+// The data in plain text under the bars, ending the line. Placed as the
+// counter always has: from the quiet zone's width, not from the drawing's own
+// left edge; `x` is where the drawing ended.
+void BarCode128::PrintTextUnderBars(const Text& Texto, float x, float Y, float Densidad,
+                                    float Alto, const Text& Fuente, int16_t Tamaño,
+                                    PrintSurface& DC) {
+  DC.Font.Name = Fuente;
+  DC.Font.Size = Tamaño;
+  DC.CurrentY = Y + Alto;
+  DC.CurrentX = kQuietModules * Densidad + (x - DC.TextWidth(Texto)) / 2;
+  DC.Print(Texto, true);
+}
+
 float BarCode128::DrawModules(const Text& Texto, int32_t Codificación, float x, float Y,
                               float Densidad, float Alto, PrintSurface& surface) {
   Text pattern = Barras(Texto, Codificación);
@@ -204,15 +217,7 @@ bool BarCode128::GenerarBarras(const Text& Texto, PrintSurface& DC, int32_t Codi
     DC.Line(x, Y, x, Y + Alto, kWhite);
     x += Densidad;
   }
-  if (ImprimirTexto) {
-    DC.Font.Name = Fuente;
-    DC.Font.Size = Tamaño;
-    DC.CurrentY = Y + Alto;
-    // Placed as the counter always has: from the quiet zone's width, not
-    // from the drawing's own left edge.
-    DC.CurrentX = kQuietModules * Densidad + (x - DC.TextWidth(Texto)) / 2;
-    DC.Print(Texto, true);
-  }
+  if (ImprimirTexto) PrintTextUnderBars(Texto, x, Y, Densidad, Alto, Fuente, Tamaño, DC);
   return false;
 }
 
@@ -225,13 +230,7 @@ bool BarCode128::GenerarBarrasImpresora(const Text& Texto, int32_t Codificación
   float x = X == -1 ? printer.CurrentX : X;
   x += kQuietModules * Densidad;
   x = DrawModules(Texto, Codificación, x, Y, Densidad, Alto, printer);
-  if (ImprimirTexto) {
-    printer.Font.Name = Fuente;
-    printer.Font.Size = Tamaño;
-    printer.CurrentY = Y + Alto;
-    printer.CurrentX = kQuietModules * Densidad + (x - printer.TextWidth(Texto)) / 2;
-    printer.Print(Texto, true);
-  }
+  if (ImprimirTexto) PrintTextUnderBars(Texto, x, Y, Densidad, Alto, Fuente, Tamaño, printer);
   return false;
 }
 

@@ -87,6 +87,9 @@ class BarCode128 {
   // Draws the modules of `Texto` from x; returns the x after the last one.
   float DrawModules(const Text& Texto, int32_t Codificación, float x, float Y,
                     float Densidad, float Alto, PrintSurface& surface);
+  // The data under the bars, centred on the drawing that ended at x.
+  static void PrintTextUnderBars(const Text& Texto, float x, float Y, float Densidad, float Alto,
+                                 const Text& Fuente, int16_t Tamaño, PrintSurface& DC);
 
   std::shared_ptr<colC128> tabla_;
   Text font_name_ = u"PF_C128.ttf";

@@ -38,6 +38,17 @@ std::string MatchNameInFolder(const std::string& folder, const std::string& name
   return found;
 }
 
+std::string HostParent(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string HostBaseName(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
   std::string root;
   size_t start = 0;

@@ -24,6 +24,10 @@ std::string DosToHostPath(const Text& dos_path, const EnvLookup& env);
 // written).
 std::string MatchNameInFolder(const std::string& folder, const std::string& name);
 
+// The folder part and the name part of a host path ("." for a bare name).
+std::string HostParent(const std::string& path);
+std::string HostBaseName(const std::string& path);
+
 }  // namespace kalvenor
 
 #endif  // KALVENOR_PLATFORM_DOS_PATH_H_

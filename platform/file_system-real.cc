@@ -14,22 +14,11 @@
 namespace kalvenor {
 namespace {
 
-std::string Parent(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A missing file in a missing folder is "Path not found", as on the counter.
 RunTimeError OpenError(int err, const std::string& path) {
   if (err == ENOENT) {
     struct stat st;
-    if (stat(Parent(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    if (stat(HostParent(path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
       return RunTimeError(kPathNotFound);
     }
   }
@@ -58,7 +47,7 @@ class RealFileSystem : public FileSystem {
   bool IsOrdinaryFile(const std::string& host_path) override {
     struct stat st;
     if (stat(host_path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return !BaseName(host_path).starts_with('.');  // hidden files do not count
+    return !HostBaseName(host_path).starts_with('.');  // hidden files do not count
   }
 
   bool Exists(const std::string& host_path) override {
@@ -94,7 +83,7 @@ class RealFileSystem : public FileSystem {
   }
 
   void WriteFileAtomic(const std::string& host_path, const std::string& bytes) override {
-    std::string temp = Parent(host_path) + "/." + BaseName(host_path) + ".XXXXXX";
+    std::string temp = HostParent(host_path) + "/." + HostBaseName(host_path) + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) throw OpenError(errno, host_path);
     // Keep the permissions of the file being replaced; new files get 0644.

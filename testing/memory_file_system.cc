@@ -5,28 +5,13 @@
 #include "platform/run_time_error.h"
 
 namespace kalvenor {
-namespace {
-
-std::string Parent(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-}  // namespace
-
 void MemoryFileSystem::Put(const std::string& host_path, const std::string& bytes) {
-  MakeFolder(Parent(host_path));
+  MakeFolder(HostParent(host_path));
   files_[host_path] = bytes;
 }
 
 void MemoryFileSystem::MakeFolder(const std::string& host_path) {
-  for (std::string folder = host_path; folder != "/" && folder != "."; folder = Parent(folder)) {
+  for (std::string folder = host_path; folder != "/" && folder != "."; folder = HostParent(folder)) {
     folders_.insert(folder);
   }
 }
@@ -41,13 +26,13 @@ bool MemoryFileSystem::IsFolder(const std::string& path) const {
 }
 
 void MemoryFileSystem::RequireParent(const std::string& host_path) const {
-  if (!IsFolder(Parent(host_path))) throw RunTimeError(kPathNotFound);
+  if (!IsFolder(HostParent(host_path))) throw RunTimeError(kPathNotFound);
 }
 
 std::string MemoryFileSystem::HostPath(const Text& dos_path) { return DosToHostPath(dos_path, env_); }
 
 bool MemoryFileSystem::IsOrdinaryFile(const std::string& host_path) {
-  return files_.count(host_path) != 0 && !BaseName(host_path).starts_with('.');
+  return files_.count(host_path) != 0 && !HostBaseName(host_path).starts_with('.');
 }
 
 bool MemoryFileSystem::Exists(const std::string& host_path) {
