@@ -3,7 +3,7 @@
 #ifndef KALVENOR_APP_CONFIG_H_
 #define KALVENOR_APP_CONFIG_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {

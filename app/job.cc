@@ -17,7 +17,6 @@
 namespace kalvenor {
 namespace {
 
-constexpr char16_t kSlipsFolder[] = u"H:\\COMANDAS";
 
 // Lookups that cannot even reach the folder (an unmapped drive) count as
 // "no such file": the copy that follows then reports the failure.
@@ -99,13 +98,6 @@ Text ResolveSlipPath(const Text& slip_path, const JobState& state, Host& host) {
   if (IsOrdinaryFileAt(slip_path, host)) return slip_path;
   if (IsOrdinaryFileAt(state.copy_path, host)) return state.copy_path;
   return Text();
-}
-
-void ProbeSlipsFolder(Host& host) {
-  try {
-    host.files->Exists(host.files->HostPath(kSlipsFolder));
-  } catch (const RunTimeError&) {
-  }
 }
 
 int RunJob(const std::string& command_line, Host& host) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {
@@ -17,10 +17,6 @@ std::string RawCommandLine(int argc, char** argv);
 // path when that file is there, else empty text. Hidden files and folders do
 // not count.
 Text ResolveSlipPath(const Text& slip_path, const JobState& state, Host& host);
-
-// Asks for the attributes of the slips folder and ignores the answer and any
-// failure; the comanda job calls it once at its start.
-void ProbeSlipsFolder(Host& host);
 
 // Runs one job for `command_line` and writes the log. Returns 0 when the log
 // was written, 1 when it could not be (the reason goes to standard error).

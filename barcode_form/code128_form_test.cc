@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "barcode_form/frm_cod_barra.h"
 #include "code128/barcode128.h"
 #include "platform/run_time_error.h"

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "barcode_form/frm_cod_barra.h"
 
 namespace kalvenor {

@@ -13,8 +13,8 @@
 #include "platform/clipboard.h"
 #include "platform/host.h"
 #include "platform/text.h"
-#include "printing/canvas.h"
-#include "printing/picture.h"
+#include "platform/canvas.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {

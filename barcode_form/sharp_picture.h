@@ -6,7 +6,7 @@
 #ifndef KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 #define KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 
-#include "printing/picture.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "barcode_form/frm_cod_barra.h"
 #include "code128/barcode128.h"
 #include "printing/comanda_renderer.h"

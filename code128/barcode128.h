@@ -12,7 +12,7 @@
 
 #include "code128/c128_table.h"
 #include "platform/text.h"
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 namespace kalvenor {
 

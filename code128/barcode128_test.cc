@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "platform/run_time_error.h"
 
 namespace kalvenor {

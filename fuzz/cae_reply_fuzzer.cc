@@ -5,7 +5,7 @@
 
 #include "fuzz/fuzz_host.h"
 #include "platform/run_time_error.h"
-#include "receipt/cae_reply.h"
+#include "printing/cae_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kalvenor;

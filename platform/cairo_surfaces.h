@@ -1,5 +1,5 @@
 // The cairo/pango print surfaces: the printer (one roll-paper PDF page per
-// document) and the off-screen canvases of printing/canvas.h.
+// document) and the off-screen canvases of platform/canvas.h.
 #ifndef KALVENOR_PLATFORM_CAIRO_SURFACES_H_
 #define KALVENOR_PLATFORM_CAIRO_SURFACES_H_
 
@@ -8,7 +8,7 @@
 
 #include "platform/printers.h"
 #include "platform/trace.h"
-#include "printing/printer.h"
+#include "platform/printer.h"
 
 namespace kalvenor {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "printing/picture.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 

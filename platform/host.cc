@@ -21,14 +21,6 @@ std::optional<std::string> GetEnv(const std::string& name) {
   return std::string(value);
 }
 
-std::string ExecutableFolder() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return ".";
-  std::string path(buffer, static_cast<size_t>(n));
-  return path.substr(0, path.find_last_of('/'));
-}
-
 // The font aliases shipped with the program: beside the binary in a build
 // tree, under share/kalvenor when installed, or where KALVENOR_FONTS_CONF says.
 std::string FontConfigurationPath(const EnvLookup& env) {
@@ -85,6 +77,14 @@ Host MakeRealHost() {
   };
   host.warn_sink = [](const Text& text) { std::fprintf(stderr, "%s\n", ToUtf8(text).c_str()); };
   return host;
+}
+
+std::string ExecutableFolder() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return ".";
+  std::string path(buffer, static_cast<size_t>(n));
+  return path.substr(0, path.find_last_of('/'));
 }
 
 }  // namespace kalvenor

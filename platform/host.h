@@ -11,7 +11,7 @@
 #include "platform/http.h"
 #include "platform/text.h"
 #include "platform/trace.h"
-#include "printing/printer.h"
+#include "platform/printer.h"
 
 namespace kalvenor {
 
@@ -39,6 +39,9 @@ struct Host {
 
 // The host of a real run: environment, disk, printers, trace.
 Host MakeRealHost();
+
+// The folder that holds the running program; "." when it cannot be told.
+std::string ExecutableFolder();
 
 }  // namespace kalvenor
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "platform/host.h"
 #include "platform/net_module.h"
 #include "platform/run_time_error.h"
 
@@ -15,14 +16,6 @@ namespace kalvenor {
 namespace {
 
 constexpr char kModuleName[] = "kalvenor-net.so";
-
-std::string ExecutableFolder() {
-  char buffer[4096];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return ".";
-  std::string path(buffer, static_cast<size_t>(n));
-  return path.substr(0, path.find_last_of('/'));
-}
 
 // The module's handle, loaded once per process: beside the program in a
 // build tree, under lib/kalvenor when installed. Null when it cannot be

@@ -4,7 +4,7 @@
 
 #include "platform/cairo_surfaces.h"
 #include "platform/run_time_error.h"
-#include "printing/canvas.h"
+#include "platform/canvas.h"
 
 namespace kalvenor {
 namespace {

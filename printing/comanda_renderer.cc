@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/job.h"
 #include "barcode_form/frm_cod_barra.h"
 #include "platform/code_page.h"
 #include "platform/text_stream.h"
 #include "printing/section_lists.h"
 #include "printing/slip_file.h"
-#include "receipt/receipt_renderer.h"
+#include "printing/receipt_renderer.h"
 
 namespace kalvenor {
 namespace {

@@ -3,7 +3,7 @@
 #ifndef KALVENOR_PRINTING_COMANDA_RENDERER_H_
 #define KALVENOR_PRINTING_COMANDA_RENDERER_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {

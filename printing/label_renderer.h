@@ -4,7 +4,7 @@
 #ifndef KALVENOR_PRINTING_LABEL_RENDERER_H_
 #define KALVENOR_PRINTING_LABEL_RENDERER_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {

@@ -2,9 +2,9 @@
 #ifndef KALVENOR_PRINTING_PRINTER_SELECTION_H_
 #define KALVENOR_PRINTING_PRINTER_SELECTION_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/trace.h"
-#include "printing/printer.h"
+#include "platform/printer.h"
 
 namespace kalvenor {
 

@@ -3,6 +3,7 @@
 
 #include "platform/code_page.h"
 #include "platform/locale_number.h"
+#include "platform/run_time_error.h"
 #include "platform/text_stream.h"
 
 namespace kalvenor {
@@ -72,6 +73,13 @@ void PreScanSlip(const Text& slip_path, PreScan& prescan, Host& host) {
 bool IsNumberAboveOne(const Text& text) {
   std::optional<double> value = ParseLocaleNumber(text);
   return value && *value > 1;
+}
+
+void ProbeSlipsFolder(Host& host) {
+  try {
+    host.files->Exists(host.files->HostPath(kSlipsFolder));
+  } catch (const RunTimeError&) {
+  }
 }
 
 }  // namespace kalvenor

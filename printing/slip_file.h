@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {
@@ -30,6 +30,13 @@ void CleanSlipFile(const Text& slip_path, Host& host);
 // prescription and authorisation barcode texts and flags. A section digit or
 // line code that is not a number raises "Type mismatch".
 void PreScanSlip(const Text& slip_path, PreScan& prescan, Host& host);
+
+// The folder that keeps a copy of every slip.
+inline constexpr char16_t kSlipsFolder[] = u"H:\\COMANDAS";
+
+// Asks for the attributes of the slips folder and ignores the answer and any
+// failure; the comanda job calls it once at its start.
+void ProbeSlipsFolder(Host& host);
 
 // True when `text` is a number greater than 1; false for 1 or less and for
 // text that is not a number.

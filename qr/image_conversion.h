@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "printing/picture.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 

@@ -11,7 +11,7 @@
 
 #include "platform/host.h"
 #include "platform/text.h"
-#include "printing/picture.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 

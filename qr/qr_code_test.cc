@@ -6,7 +6,7 @@
 
 #include "qr/qr_render.h"
 #include "qr/qr_request.h"
-#include "qr/qr_testing.h"
+#include "testing/qr_testing.h"
 
 namespace kalvenor {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "qr/image_conversion.h"
-#include "qr/qr_testing.h"
+#include "testing/qr_testing.h"
 
 namespace kalvenor {
 namespace {

@@ -11,12 +11,13 @@ if [ "$(id -u)" -eq 0 ]; then
   scripts/cups-test-queue.sh >/dev/null || echo "test: CUPS queue could not be set up; the CUPS test will be skipped"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVENOR_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALVENOR_SANITIZE=ON >/dev/null
-cmake --build build-asan -j2
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALVENOR_SANITIZE=ON -DKALVENOR_WERROR=ON >/dev/null
+cmake --build build-asan -j"$jobs"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
@@ -28,6 +29,6 @@ scripts/package-test.sh "$root/build"
 # reads outside input shows here.
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVENOR_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-cmake --build build-fuzz -j2 --target kalvenor_fuzzers
+cmake --build build-fuzz -j"$jobs" --target kalvenor_fuzzers
 fuzz/run.sh "${KALVENOR_FUZZ_SECONDS:-30}" build-fuzz
 echo "test: all tests passed"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "printing/printer.h"
+#include "platform/printer.h"
 
 namespace kalvenor {
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "qr/image_conversion.h"
 
 extern char** environ;

@@ -19,7 +19,7 @@
 #include <sstream>
 #include <thread>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "testing/fake_host.h"
 
 extern char** environ;

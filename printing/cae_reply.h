@@ -1,9 +1,9 @@
 // The C.A.E. reply file: the fiscal QR link that the authorisation component
 // leaves beside each receipt number.
-#ifndef KALVENOR_RECEIPT_CAE_REPLY_H_
-#define KALVENOR_RECEIPT_CAE_REPLY_H_
+#ifndef KALVENOR_PRINTING_CAE_REPLY_H_
+#define KALVENOR_PRINTING_CAE_REPLY_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 #include "platform/text.h"
 
@@ -27,4 +27,4 @@ Text ReadWholeFile(const Text& path, Host& host);
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_RECEIPT_CAE_REPLY_H_
+#endif  // KALVENOR_PRINTING_CAE_REPLY_H_

@@ -1,15 +1,15 @@
 // PrintSurface: the drawing surface shared by the printer and the barcode
 // canvases. Positions and widths are in the surface's units (twips on the
 // printer), sizes in points.
-#ifndef KALVENOR_PRINTING_PRINT_SURFACE_H_
-#define KALVENOR_PRINTING_PRINT_SURFACE_H_
+#ifndef KALVENOR_PLATFORM_PRINT_SURFACE_H_
+#define KALVENOR_PLATFORM_PRINT_SURFACE_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/text.h"
-#include "printing/picture.h"
+#include "platform/picture.h"
 
 namespace kalvenor {
 
@@ -56,4 +56,4 @@ class PrintSurface {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTING_PRINT_SURFACE_H_
+#endif  // KALVENOR_PLATFORM_PRINT_SURFACE_H_

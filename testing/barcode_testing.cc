@@ -1,6 +1,6 @@
 // Test support for the barcode code.
 #define ZX_USE_UTF8 1
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,8 +1,8 @@
 // The fiscal QR block of a receipt.
-#include "receipt/receipt_qr.h"
+#include "printing/receipt_qr.h"
 
 #include "qr/qr_code.h"
-#include "receipt/cae_reply.h"
+#include "printing/cae_reply.h"
 
 namespace kalvenor {
 

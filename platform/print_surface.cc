@@ -1,5 +1,5 @@
 // PrintSurface defaults shared by every surface.
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 #include "platform/run_time_error.h"
 

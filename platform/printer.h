@@ -1,11 +1,11 @@
 // Printer: the print surface of the run's current printer, with the list of
 // installed printers it can switch between.
-#ifndef KALVENOR_PRINTING_PRINTER_H_
-#define KALVENOR_PRINTING_PRINTER_H_
+#ifndef KALVENOR_PLATFORM_PRINTER_H_
+#define KALVENOR_PLATFORM_PRINTER_H_
 
 #include <vector>
 
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 namespace kalvenor {
 
@@ -21,4 +21,4 @@ class Printer : public PrintSurface {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTING_PRINTER_H_
+#endif  // KALVENOR_PLATFORM_PRINTER_H_

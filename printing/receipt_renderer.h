@@ -1,10 +1,10 @@
 // The receipt renderer: one section of a slip printed as one receipt copy.
-#ifndef KALVENOR_RECEIPT_RECEIPT_RENDERER_H_
-#define KALVENOR_RECEIPT_RECEIPT_RENDERER_H_
+#ifndef KALVENOR_PRINTING_RECEIPT_RENDERER_H_
+#define KALVENOR_PRINTING_RECEIPT_RENDERER_H_
 
 #include <cstdint>
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
 
 namespace kalvenor {
@@ -25,4 +25,4 @@ inline int16_t MinInt16(int16_t a, int16_t b) { return a < b ? a : b; }
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_RECEIPT_RECEIPT_RENDERER_H_
+#endif  // KALVENOR_PRINTING_RECEIPT_RENDERER_H_

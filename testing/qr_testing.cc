@@ -1,5 +1,5 @@
 // Test support for the QR client.
-#include "qr/qr_testing.h"
+#include "testing/qr_testing.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -44,7 +44,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 QrTestServer::QrTestServer() {
-  std::string script = std::string(KALVENOR_SOURCE_DIR) + "/tests/qr_server.py";
+  std::string script = std::string(KALVENOR_SOURCE_DIR) + "/testing/qr_server.py";
   std::string folder = folder_.path();
   char* argv[] = {const_cast<char*>("python3"), script.data(), folder.data(), nullptr};
   if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv, environ) != 0) {

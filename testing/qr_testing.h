@@ -1,7 +1,7 @@
-// Test support for the QR client: the stand-in QR service (tests/qr_server.py)
+// Test support for the QR client: the stand-in QR service (testing/qr_server.py)
 // and a real QR reader for rasters and printed PDFs.
-#ifndef KALVENOR_QR_QR_TESTING_H_
-#define KALVENOR_QR_QR_TESTING_H_
+#ifndef KALVENOR_TESTING_QR_TESTING_H_
+#define KALVENOR_TESTING_QR_TESTING_H_
 
 #include <sys/types.h>
 
@@ -69,4 +69,4 @@ GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_QR_QR_TESTING_H_
+#endif  // KALVENOR_TESTING_QR_TESTING_H_

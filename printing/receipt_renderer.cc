@@ -1,10 +1,10 @@
 // The receipt renderer.
-#include "receipt/receipt_renderer.h"
+#include "printing/receipt_renderer.h"
 
 #include "platform/locale_number.h"
 #include "printing/printer_selection.h"
-#include "receipt/receipt_barcodes.h"
-#include "receipt/receipt_qr.h"
+#include "printing/receipt_barcodes.h"
+#include "printing/receipt_qr.h"
 
 namespace kalvenor {
 namespace {

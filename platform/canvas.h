@@ -1,13 +1,13 @@
 // Canvas: an off-screen picture box. It draws like any PrintSurface, keeps
 // what is drawn in a persistent raster image, and hands that image out as a
 // Picture. Drawing outside the canvas is clipped.
-#ifndef KALVENOR_PRINTING_CANVAS_H_
-#define KALVENOR_PRINTING_CANVAS_H_
+#ifndef KALVENOR_PLATFORM_CANVAS_H_
+#define KALVENOR_PLATFORM_CANVAS_H_
 
 #include <cstdint>
 #include <memory>
 
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 namespace kalvenor {
 
@@ -36,4 +36,4 @@ std::unique_ptr<Canvas> MakeCanvas(int pixel_width, int pixel_height,
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTING_CANVAS_H_
+#endif  // KALVENOR_PLATFORM_CANVAS_H_

@@ -1,7 +1,7 @@
 // Picture: a shared, immutable image with its physical size, painted with
 // PaintPicture. It holds a bitmap, vector squares, or both (bitmap first).
-#ifndef KALVENOR_PRINTING_PICTURE_H_
-#define KALVENOR_PRINTING_PICTURE_H_
+#ifndef KALVENOR_PLATFORM_PICTURE_H_
+#define KALVENOR_PLATFORM_PICTURE_H_
 
 #include <cstdint>
 #include <memory>
@@ -38,4 +38,4 @@ using Picture = std::shared_ptr<const PictureData>;
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTING_PICTURE_H_
+#endif  // KALVENOR_PLATFORM_PICTURE_H_

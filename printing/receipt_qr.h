@@ -1,10 +1,10 @@
 // The fiscal QR block of a receipt, printed after the paper feed.
-#ifndef KALVENOR_RECEIPT_RECEIPT_QR_H_
-#define KALVENOR_RECEIPT_RECEIPT_QR_H_
+#ifndef KALVENOR_PRINTING_RECEIPT_QR_H_
+#define KALVENOR_PRINTING_RECEIPT_QR_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "platform/host.h"
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 namespace kalvenor {
 
@@ -18,4 +18,4 @@ void PrintReceiptQrCode(Job& job, Host& host, PrintSurface& printer);
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_RECEIPT_RECEIPT_QR_H_
+#endif  // KALVENOR_PRINTING_RECEIPT_QR_H_

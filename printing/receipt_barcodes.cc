@@ -1,5 +1,5 @@
 // Receipt barcode blocks.
-#include "receipt/receipt_barcodes.h"
+#include "printing/receipt_barcodes.h"
 
 #include "platform/run_time_error.h"
 

@@ -1,11 +1,11 @@
 // The receipt's two barcode blocks: the prescription EAN and the
 // authorisation Code 128 of an insurer's slip, after the signature block.
-#ifndef KALVENOR_RECEIPT_RECEIPT_BARCODES_H_
-#define KALVENOR_RECEIPT_RECEIPT_BARCODES_H_
+#ifndef KALVENOR_PRINTING_RECEIPT_BARCODES_H_
+#define KALVENOR_PRINTING_RECEIPT_BARCODES_H_
 
-#include "app/job_state.h"
+#include "printing/job_state.h"
 #include "barcode_form/frm_cod_barra.h"
-#include "printing/print_surface.h"
+#include "platform/print_surface.h"
 
 namespace kalvenor {
 
@@ -18,4 +18,4 @@ void PrintReceiptBarcodes(const Job& job, frmCodBarra* form, PrintSurface& print
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_RECEIPT_RECEIPT_BARCODES_H_
+#endif  // KALVENOR_PRINTING_RECEIPT_BARCODES_H_

@@ -1,11 +1,11 @@
-#include "receipt/receipt_barcodes.h"
+#include "printing/receipt_barcodes.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <regex>
 
-#include "barcode_form/barcode_testing.h"
+#include "testing/barcode_testing.h"
 #include "platform/cairo_surfaces.h"
 #include "platform/printers.h"
 #include "platform/run_time_error.h"

@@ -1,11 +1,11 @@
-#include "receipt/cae_reply.h"
+#include "printing/cae_reply.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include "platform/run_time_error.h"
-#include "qr/qr_testing.h"
+#include "testing/qr_testing.h"
 
 namespace kalvenor {
 namespace {

@@ -1,5 +1,5 @@
 // The C.A.E. reply file reader.
-#include "receipt/cae_reply.h"
+#include "printing/cae_reply.h"
 
 #include "platform/code_page.h"
 #include "platform/run_time_error.h"

@@ -1,4 +1,4 @@
-#include "receipt/receipt_renderer.h"
+#include "printing/receipt_renderer.h"
 
 #include <gtest/gtest.h>
 

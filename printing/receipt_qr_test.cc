@@ -1,4 +1,4 @@
-#include "receipt/receipt_qr.h"
+#include "printing/receipt_qr.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include "platform/printers.h"
 #include "qr/qr_code.h"
 #include "qr/qr_render.h"
-#include "qr/qr_testing.h"
+#include "testing/qr_testing.h"
 
 extern char** environ;
 

@@ -1,6 +1,6 @@
 // The state of one job, owned by RunJob and passed down explicitly.
-#ifndef KALVENOR_APP_JOB_STATE_H_
-#define KALVENOR_APP_JOB_STATE_H_
+#ifndef KALVENOR_PRINTING_JOB_STATE_H_
+#define KALVENOR_PRINTING_JOB_STATE_H_
 
 #include <cstdint>
 
@@ -74,4 +74,4 @@ struct Job {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_APP_JOB_STATE_H_
+#endif  // KALVENOR_PRINTING_JOB_STATE_H_

@@ -1,8 +1,8 @@
 // Test support for the barcode code: a canvas that records what is drawn
 // and keeps a raster of the lines, a real barcode reader for pictures, and
 // the module dump of an independent encoder (the zint tool).
-#ifndef KALVENOR_BARCODE_FORM_BARCODE_TESTING_H_
-#define KALVENOR_BARCODE_FORM_BARCODE_TESTING_H_
+#ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
+#define KALVENOR_TESTING_BARCODE_TESTING_H_
 
 #include <cstdint>
 #include <memory>
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "barcode_form/frm_cod_barra.h"
-#include "printing/canvas.h"
+#include "platform/canvas.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -124,4 +124,4 @@ std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, 
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_BARCODE_FORM_BARCODE_TESTING_H_
+#endif  // KALVENOR_TESTING_BARCODE_TESTING_H_
