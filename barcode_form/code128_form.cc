@@ -4,13 +4,12 @@
 #include "barcode_form/sharp_picture.h"
 #include "code128/barcode128.h"
 #include "platform/run_time_error.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kBlack = 0x000000;
 constexpr int kStartB = 104;
 constexpr int kStop = 106;
 

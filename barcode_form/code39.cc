@@ -4,12 +4,12 @@
 
 #include "barcode_form/frm_cod_barra.h"
 #include "barcode_form/sharp_picture.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
 namespace {
 
-constexpr uint32_t kBlack = 0x000000;
 
 // The Code 39 character set in value order; "*" (43) is start and stop.
 constexpr char16_t kAlphabet[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%*";

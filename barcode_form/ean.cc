@@ -5,13 +5,12 @@
 #include "barcode_form/frm_cod_barra.h"
 #include "barcode_form/sharp_picture.h"
 #include "platform/run_time_error.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kBlack = 0x000000;
 constexpr uint8_t kGuardExtra = 6;
 
 // A digit printed as a number: a blank in the sign place and a trailing blank.

@@ -14,12 +14,12 @@
 
 #include "barcode_form/frm_cod_barra_window.h"
 #include "platform/run_time_error.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15;
 
 int Px(int32_t twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
 

@@ -5,14 +5,12 @@
 #include <cmath>
 
 #include "barcode_form/sharp_picture.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
 namespace {
 
-constexpr float kTwipsPerPixel = 15;
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kBlack = 0x000000;
 constexpr int32_t kPbCodigosMargin = 360;
 
 frmCodBarra::Control MakeControl(const char16_t* caption, int32_t left, int32_t top,

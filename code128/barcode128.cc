@@ -1,7 +1,9 @@
 // Code 128 engine: symbol table, module patterns, font text and drawing.
 #include "code128/barcode128.h"
 
+#include "platform/code_page.h"
 #include "platform/run_time_error.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 
@@ -27,25 +29,7 @@ constexpr const char* kWidths[107] = {
 };
 
 constexpr int kStop = 106;
-constexpr uint32_t kBlack = 0x000000;
-constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr int kQuietModules = 10;
-
-// The character's code in the counter's single-byte code page (Windows-1252)
-// as far as the code sets reach (0 to 134); -1 for anything else.
-int AnsiCode(char16_t c) {
-  if (c < 0x80) return c;
-  switch (c) {
-    case 0x20AC: return 128;
-    case 0x0081: return 129;
-    case 0x201A: return 130;
-    case 0x0192: return 131;
-    case 0x201E: return 132;
-    case 0x2026: return 133;
-    case 0x2020: return 134;
-    default: return -1;
-  }
-}
 
 // Start symbol value of a set (103, 104, 105), or -1 for an unknown set.
 int StartValue(int32_t set) {
@@ -130,7 +114,7 @@ std::vector<int16_t> BarCode128::DataValues(const Text& Texto, int32_t set) cons
   if (set == kCode128SetC) return DigitPairs(Texto);
   std::vector<int16_t> values;
   for (char16_t c : Texto) {
-    int code = AnsiCode(c);
+    int code = ExactAnsiCode(c);  // codes past 134 fall outside every set
     int v = -1;
     if (set == kCode128SetA) {
       if (code >= 32 && code <= 95) v = BuscarValor(Text(1, c));

@@ -7,17 +7,10 @@
 
 namespace kalvenor {
 
-namespace {
-
-constexpr int kKeyAlreadyPresent = 457;
-
-}  // namespace
-
 std::shared_ptr<C128> colC128::Add(const Text& Código, const Text& sKey) {
   Text key = UCase(sKey);
   if (!key.empty() && std::find(keys_.begin(), keys_.end(), key) != keys_.end()) {
-    throw RunTimeError(kKeyAlreadyPresent,
-                       "This key is already associated with an element of this collection");
+    throw RunTimeError(kKeyAlreadyPresent);
   }
   auto entry = std::make_shared<C128>();
   entry->Código = Código;

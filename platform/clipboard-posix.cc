@@ -15,70 +15,13 @@
 #include <optional>
 #include <vector>
 
+#include "platform/png.h"
+
 extern char** environ;
 
 namespace kalvenor {
 
 namespace {
-
-// --- PNG ------------------------------------------------------------------------
-
-uint32_t Crc32(const std::string& bytes, size_t from) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t n = 0; n < 256; ++n) {
-      uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[n] = c;
-    }
-    return t;
-  }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = from; i < bytes.size(); ++i) {
-    c = table[(c ^ static_cast<uint8_t>(bytes[i])) & 0xFF] ^ (c >> 8);
-  }
-  return c ^ 0xFFFFFFFFu;
-}
-
-void PutU32(std::string& out, uint32_t v) {
-  out += static_cast<char>(v >> 24);
-  out += static_cast<char>(v >> 16);
-  out += static_cast<char>(v >> 8);
-  out += static_cast<char>(v);
-}
-
-void PutChunk(std::string& out, const char* type, const std::string& data) {
-  PutU32(out, static_cast<uint32_t>(data.size()));
-  size_t start = out.size();
-  out.append(type, 4);
-  out += data;
-  PutU32(out, Crc32(out, start));
-}
-
-// A zlib stream of stored (uncompressed) deflate blocks: bars and white
-// space would compress well, but the clipboard does not care.
-std::string StoredZlib(const std::string& raw) {
-  std::string out("\x78\x01", 2);
-  uint32_t a = 1, b = 0;
-  for (unsigned char c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  size_t pos = 0;
-  do {
-    size_t n = std::min<size_t>(raw.size() - pos, 65535);
-    bool last = pos + n == raw.size();
-    out += static_cast<char>(last ? 1 : 0);
-    out += static_cast<char>(n & 0xFF);
-    out += static_cast<char>(n >> 8);
-    out += static_cast<char>(~n & 0xFF);
-    out += static_cast<char>((~n >> 8) & 0xFF);
-    out.append(raw, pos, n);
-    pos += n;
-  } while (pos < raw.size());
-  PutU32(out, (b << 16) | a);
-  return out;
-}
 
 // --- the tools -------------------------------------------------------------------
 
@@ -219,30 +162,7 @@ std::string PictureToPng(const PictureData& picture) {
   if (w <= 0 || h <= 0 || picture.pixels.size() != static_cast<size_t>(w) * h) {
     return std::string();
   }
-  std::string raw;
-  raw.reserve(static_cast<size_t>(h) * (4 * w + 1));
-  for (int y = 0; y < h; ++y) {
-    raw += '\0';  // filter: none
-    for (int x = 0; x < w; ++x) {
-      uint32_t p = picture.pixels[static_cast<size_t>(y) * w + x];
-      uint32_t a = p >> 24;
-      for (int shift : {16, 8, 0}) {
-        uint32_t c = (p >> shift) & 0xFF;
-        // Premultiplied to straight alpha.
-        raw += static_cast<char>(a == 0 ? 0 : std::min<uint32_t>(255, (c * 255 + a / 2) / a));
-      }
-      raw += static_cast<char>(a);
-    }
-  }
-  std::string out("\x89PNG\r\n\x1a\n", 8);
-  std::string header;
-  PutU32(header, static_cast<uint32_t>(w));
-  PutU32(header, static_cast<uint32_t>(h));
-  header += std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA
-  PutChunk(out, "IHDR", header);
-  PutChunk(out, "IDAT", StoredZlib(raw));
-  PutChunk(out, "IEND", std::string());
-  return out;
+  return EncodePng(picture.pixels.data(), w, h, 4 * w);
 }
 
 std::unique_ptr<Clipboard> MakeSystemClipboard(EnvLookup env) {

@@ -26,7 +26,7 @@ class Clipboard {
 // neither, or without the tool, every call fails with the reason.
 std::unique_ptr<Clipboard> MakeSystemClipboard(EnvLookup env);
 
-// The bitmap of `picture` as PNG bytes (8-bit RGBA, stored deflate blocks);
+// The bitmap of `picture` as PNG bytes (8-bit RGBA);
 // empty when the picture has no bitmap.
 std::string PictureToPng(const PictureData& picture);
 

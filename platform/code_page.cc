@@ -208,11 +208,16 @@ Text DecodeAnsi(std::string_view bytes) {
   return out;
 }
 
-unsigned char AnsiCode(char16_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
+int ExactAnsiCode(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return c;
   for (int i = 0; i < 32; ++i) {
-    if (kWindows1252High[i] == c) return static_cast<unsigned char>(0x80 + i);
+    if (kWindows1252High[i] == c) return 0x80 + i;
   }
+  return -1;
+}
+
+unsigned char AnsiCode(char16_t c) {
+  if (int code = ExactAnsiCode(c); code >= 0) return static_cast<unsigned char>(code);
   auto it = std::lower_bound(std::begin(kBestFit), std::end(kBestFit), c,
                              [](const BestFit& e, char16_t v) { return e.character < v; });
   if (it != std::end(kBestFit) && it->character == c) return it->code;

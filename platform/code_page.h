@@ -18,6 +18,8 @@ Text DecodeAnsi(std::string_view bytes);
 // The character's Windows-1252 code, with the Windows best-fit fallback for
 // characters Windows-1252 lacks ("?" when there is none).
 unsigned char AnsiCode(char16_t c);
+// The character's own Windows-1252 code, without best-fit; -1 when it has none.
+int ExactAnsiCode(char16_t c);
 std::string EncodeAnsi(const Text& text);
 
 }  // namespace kalvenor

@@ -14,12 +14,11 @@
 #include "platform/cairo_surfaces.h"
 #include "platform/run_time_error.h"
 #include "platform/canvas.h"
+#include "platform/units.h"
 
 namespace kalvenor {
 namespace {
 
-constexpr double kTwipsPerPoint = 20.0;
-constexpr double kTwipsPerPixel = 15.0;  // 96 pixels per inch
 constexpr double kRollWidthMm = 80.0;
 constexpr double kBottomMarginTwips = 360.0;
 

@@ -24,7 +24,7 @@ class Printers {
   // Paper width the printer states, in millimetres; 0 when it states none
   // (the caller then uses 80 mm roll paper).
   virtual double MediaWidthMm(const std::string& name) = 0;
-  // Hands one ended document (a complete PDF) to printer `name`. Returns
+  // Hands one ended document (its rendered bytes) to printer `name`. Returns
   // what was made: the file written or the CUPS job id. Raises RunTimeError
   // when the document cannot be handed over.
   virtual std::string Submit(const std::string& name, const std::string& pdf,

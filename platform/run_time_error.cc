@@ -21,7 +21,9 @@ std::string ErrorDescription(int number) {
     case kPermissionDenied: return "Permission denied";
     case kPathFileAccessError: return "Path/File access error";
     case kPathNotFound: return "Path not found";
+    case kObjectNotSet: return "Object variable or With block variable not set";
     case kObjectDoesNotSupport: return "Object doesn't support this property or method";
+    case kKeyAlreadyPresent: return "This key is already associated with an element of this collection";
     case kPrinterError: return "Printer error";
     default: return "Application-defined or object-defined error";
   }

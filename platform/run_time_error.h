@@ -20,7 +20,9 @@ enum ErrorNumber : int {
   kPermissionDenied = 70,
   kPathFileAccessError = 75,
   kPathNotFound = 76,
+  kObjectNotSet = 91,
   kObjectDoesNotSupport = 438,
+  kKeyAlreadyPresent = 457,
   kPrinterError = 482,
 };
 

@@ -19,12 +19,23 @@ const Text kSignatureCaptions[] = {
     u"------------ACLARACION FIRMA------------", u"", u"", u"-------------DNI Y DOMICILIO------------",
 };
 
+// Line codes (columns 2-3 of a slip line) with a meaning of their own.
+constexpr int16_t kHeaderLine = 0;
+constexpr int16_t kUpperLast = 29;
+constexpr int16_t kItemLine = 30;
+constexpr int16_t kFooterFirst = 71;
+constexpr int16_t kCopyAmountFirst = 86;  // the copy amounts, only in a quote
+constexpr int16_t kCopyAmountLast = 88;
+constexpr int16_t kFooterLast = 97;
+constexpr int16_t kSignatureLine = 98;
+constexpr int16_t kSectionEnd = 99;
+
 struct SortState {
   bool quote = false;
   int16_t client_slot = 0;
 };
 
-// An item line (code 30).
+// An item line (code kItemLine).
 void SortItemLine(const Text& digit, Text t, Job& job, SortState& sort) {
   SectionLists& lists = job.sections;
   PreScan& prescan = job.prescan;
@@ -79,38 +90,43 @@ void PrintComandaJob(const Text& slip_path, const Text& log_path, Job& job, Host
       end_document_pending = false;
     }
     SlipLine slip_line = SplitSlipLine(line);
-    Text& t = slip_line.text;
-    const Text& d = slip_line.section_digit;
-    int16_t s = lists.section;
-    int16_t c = slip_line.line_code;
+    Text& text = slip_line.text;
+    const Text& digit = slip_line.section_digit;
+    const int16_t section = lists.section;
+    const int16_t code = slip_line.line_code;
     // Rule lines drawn with box characters print as blank lines.
-    if (InStr(t, u"--------------------") != 0 && AnsiCode(t[0]) == 166) t = Text(42, u' ');
+    if (InStr(text, u"--------------------") != 0 && AnsiCode(text[0]) == 166) text = Text(42, u' ');
 
-    if (s == 0 && c == 0) {
-      AppendToList(lists.header, lists.header_count, Trim(t));
-    } else if (s == 0 && c >= 1 && c <= 29) {
-      if (InStrNoCase(t, u"Presupuesto") != 0) {
+    if (section == 0 && code == kHeaderLine) {
+      AppendToList(lists.header, lists.header_count, Trim(text));
+    } else if (section == 0 && code >= 1 && code <= kUpperLast) {
+      if (InStrNoCase(text, u"Presupuesto") != 0) {
         sort.quote = true;
         prescan.prescription_flag = false;
         prescan.authorisation_flag = false;
       }
-      AppendToList(lists.upper, lists.upper_count, AnsiCode(t[0]) >= 127 ? Right(t, 41) : t);
-    } else if (s == 0 && c >= 71 && c <= 97 && (sort.quote || c < 86 || c > 88)) {
-      AppendToList(lists.footer, lists.footer_count, t);
-    } else if (s == 1 && c >= 86 && c <= 88) {
-      AppendToList(lists.footer, lists.footer_count, t);
-    } else if (c == 30) {
-      SortItemLine(d, t, job, sort);
-    } else if (c == 98) {
-      AppendToList(lists.signature, lists.signature_count, t);
-      if (Left(t, 20) == u"NUMERO DE LA COMANDA") prescan.prescription_text = Mid(t, 22, 9);
-    } else if (c == 99) {
-      if (!prescan.client_signature && (s >= 2 || (prescan.insurer_difference && s >= 1))) {
+      AppendToList(lists.upper, lists.upper_count, AnsiCode(text[0]) >= 127 ? Right(text, 41) : text);
+    } else if (section == 0 && code >= kFooterFirst && code <= kFooterLast &&
+               (sort.quote || code < kCopyAmountFirst || code > kCopyAmountLast)) {
+      AppendToList(lists.footer, lists.footer_count, text);
+    } else if (section == 1 && code >= kCopyAmountFirst && code <= kCopyAmountLast) {
+      AppendToList(lists.footer, lists.footer_count, text);
+    } else if (code == kItemLine) {
+      SortItemLine(digit, text, job, sort);
+    } else if (code == kSignatureLine) {
+      AppendToList(lists.signature, lists.signature_count, text);
+      if (Left(text, 20) == u"NUMERO DE LA COMANDA") prescan.prescription_text = Mid(text, 22, 9);
+    } else if (code == kSectionEnd) {
+      if (!prescan.client_signature &&
+          (section >= 2 || (prescan.insurer_difference && section >= 1))) {
         for (const Text& caption : kSignatureCaptions) {
           AppendToList(lists.signature, lists.signature_count, caption);
         }
       }
-      if ((s > 0 || prescan.insurer_difference) && !(s == 1 && prescan.insurer_difference)) {
+      // Section 0 prints only with an insurer difference, and then section
+      // 1 does not.
+      if ((section > 0 || prescan.insurer_difference) &&
+          !(section == 1 && prescan.insurer_difference)) {
         PrintReceipt(line, job, form.get(), host);
         end_document_pending = true;
       }

@@ -15,6 +15,9 @@ struct JobState {
   Text program_drive = u"C:";
   Text slip_file_name;       // last 12 characters of the slip path as given
   Text copy_path;            // the slips-folder copy
+  // "S" as the fourth argument. On the original printer it cleared a printer
+  // setting before header lines 2 and later; no surface here has that
+  // setting, so nothing reads it, but the job keeps it with the arguments.
   bool fourth_switch = false;
   int16_t feed_count = 0;
 };

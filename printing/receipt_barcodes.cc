@@ -13,11 +13,10 @@ constexpr float kCode128X = 200;
 // A full-length authorisation code starts at the left edge so that its
 // quiet zones stay on the paper.
 constexpr size_t kFullAuthorisationLength = 20;
-constexpr int kObjectNotSet = 91;
 
 frmCodBarra& FormOf(frmCodBarra* form) {
   if (form == nullptr) {
-    throw RunTimeError(kObjectNotSet, "Object variable or With block variable not set");
+    throw RunTimeError(kObjectNotSet);
   }
   return *form;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/png.h"
 #include "qr/image_conversion.h"
 
 namespace kalvenor {
@@ -31,11 +32,6 @@ cairo_status_t ReadFromString(void* closure, unsigned char* data, unsigned int l
   if (cursor->bytes->size() - cursor->pos < length) return CAIRO_STATUS_READ_ERROR;
   std::memcpy(data, cursor->bytes->data() + cursor->pos, length);
   cursor->pos += length;
-  return CAIRO_STATUS_SUCCESS;
-}
-
-cairo_status_t WriteToString(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
 }
 
@@ -172,12 +168,9 @@ bool ImageToPngBytes(const Picture& picture, std::string* png) {
   if (width > kMaxImageSide * 4 || height > kMaxImageSide * 4) return false;
   SurfacePtr surface = Render(*picture, width, height, width / picture->width_twips, 0);
   if (surface == nullptr) return false;
-  if (cairo_surface_write_to_png_stream(surface.get(), WriteToString, png) !=
-      CAIRO_STATUS_SUCCESS) {
-    png->clear();
-    return false;
-  }
-  return true;
+  *png = EncodePng(reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface.get())),
+                   width, height, cairo_image_surface_get_stride(surface.get()));
+  return !png->empty();
 }
 
 GreyRaster RasterFromPicture(const Picture& picture, double dots_per_inch, int border_dots) {
