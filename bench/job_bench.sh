@@ -44,6 +44,24 @@ cupsfilter_cmd="cupsfilter -m application/pdf $box/slip-text.txt"
 paps_cmd="paps $box/slip-text.txt"
 symbols="sh -c 'zint -b 13 -d 000000000123 -o $box/out/ean.png && zint -b 20 -d 12345678901234567890 -o $box/out/c128.png && qrencode -o $box/out/qr.png \"$qr\"'"
 
+# The job must draw what the benchmark claims: on every printed copy the EAN
+# (4095 x 1785 twips) and the Code 128 (7665 x 1275), and the QR code
+# (1500 x 1500) once.
+"$prepare"
+KALVENOR_TRACE="$box/trace.jsonl" "$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S
+python3 - "$box/trace.jsonl" <<'PY'
+import collections, json, sys
+ops = [json.loads(l) for l in open(sys.argv[1])]
+docs = {o["doc"] for o in ops if o["op"] == "enddoc"}
+sizes = collections.Counter((o["doc"], o["w"], o["h"]) for o in ops if o["op"] == "picture")
+bad = [d for d in docs if sizes[(d, 4095, 1785)] != 1 or sizes[(d, 7665, 1275)] != 1]
+qr = sum(n for (d, w, h), n in sizes.items() if (w, h) == (1500, 1500))
+if len(docs) < 2 or bad or qr != 1:
+    sys.exit(f"job_bench: the sample does not draw its symbols (copies {sorted(docs)}, "
+             f"without both barcodes {bad}, QR codes {qr})")
+print(f"job_bench: {len(docs)} copies, each with EAN and Code 128; one QR code", file=sys.stderr)
+PY
+
 hyperfine -N --warmup 3 --runs "$runs" --prepare "$prepare" --export-json "$box/results.json" \
   --command-name kalvenor "$kalvenor" \
   --command-name "cupsfilter (text only)" "$cupsfilter_cmd" \

@@ -66,6 +66,9 @@ def sample():
         if copy == 1:
             rows += [line(1, 0, h) for h in HEADER]
             rows += [line(1, c, t) for c, t in UPPER]
+        # The insurer is named on an item line: that is what makes the
+        # receipts carry the EAN and the Code 128.
+        rows.append(line(copy, 30, "Cobertura PAMI 100%"))
         rows += [line(copy, 30, t) for t in items(30, 0)]
         rows.append(line(copy, 30, "* IMPORTE                     $ 4.730,50"))
         rows.append(line(copy, 30, f"* CLIENTE                     $ {total}"))
