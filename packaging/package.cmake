@@ -46,6 +46,9 @@ install(FILES fonts/kalvenor-fonts.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/kal
 install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md packaging/copyright ${KALVENOR_PACKAGE_FILES}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor)
+# The README's pictures, so that its image links work in the installed copy.
+install(FILES docs/sample-receipt.png docs/sample-label.png
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/docs)
 install(FILES
   examples/C0001234.TXT examples/ETIQUE01.TXT examples/KALVENOR.INI
   examples/COMANRNG.ZOV examples/R-001234.csv packaging/kalvenor.env
