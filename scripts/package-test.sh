@@ -69,8 +69,9 @@ trap 'rm -rf "$sandbox"' EXIT
 # The dependencies resolve on this machine (apt only simulates).
 chmod 755 "$sandbox"
 cp "$deb" "${window_debs[@]}" "$sandbox/"
-apt_out=$(cd "$sandbox" && apt-get install -s -y -qq "./$(basename "$deb")" \
-  $(for d in "${window_debs[@]}"; do echo "./$(basename "$d")"; done) 2>&1) \
+local_debs=()
+for d in "$deb" "${window_debs[@]}"; do local_debs+=("./$(basename "$d")"); done
+apt_out=$(cd "$sandbox" && apt-get install -s -y -qq "${local_debs[@]}" 2>&1) \
   || die "apt-get install --simulate: $apt_out"
 pkgroot="$sandbox/root"
 for d in "$deb" "${window_debs[@]}"; do

@@ -9,9 +9,8 @@
 #   scripts/readme-pictures.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-for tool in pdftoppm; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "readme-pictures: $tool not found (run scripts/setup.sh)" >&2; exit 1; }
-done
+die() { echo "readme-pictures: $*" >&2; exit 1; }
+command -v pdftoppm >/dev/null 2>&1 || die "pdftoppm not found (run scripts/setup.sh)"
 sandbox=$(mktemp -d /tmp/kalvenor-readme-pictures.XXXXXX)
 trap 'rm -rf "$sandbox"' EXIT
 "$root/scripts/run-sample.sh" "$sandbox/run" >/dev/null
@@ -22,8 +21,9 @@ trace="$sandbox/run/trace.jsonl"
 outputs=$(grep '"op":"enddoc"' "$trace" | sed -n 's/.*"doc":\([0-9]*\),.*"output":"\([^"]*\)".*/\1 \2/p')
 receipt=$(awk 'NR == 1 { print $2 }' <<<"$outputs")
 label=$(awk '$1 == 1 { last = $2 } END { print last }' <<<"$outputs")
-[ -n "$receipt" ] && [ -n "$label" ] && [ "$receipt" != "$label" ] \
-  || { echo "readme-pictures: no receipt and label in $trace" >&2; exit 1; }
+if [ -z "$receipt" ] || [ -z "$label" ] || [ "$receipt" = "$label" ]; then
+  die "no receipt and label in $trace"
+fi
 
 mkdir -p "$root/docs"
 render() {  # render PDF NAME
