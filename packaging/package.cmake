@@ -7,43 +7,67 @@
 # kalvenor-barcodes, so that a print server does not pull in GTK.
 include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME main)
-install(TARGETS kalvenor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS kalvenor_net LIBRARY DESTINATION lib/kalvenor)
-set(CPACK_COMPONENTS_ALL main)
-if(TARGET kalvenor-barcodes)
-  install(TARGETS kalvenor-barcodes RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT barcodes)
-  list(APPEND CPACK_COMPONENTS_ALL barcodes)
+set(KALVENOR_PACKAGE_MAINTAINER "Kalvenor maintainers <kalvenor@example.org>"
+    CACHE STRING "Maintainer field of the Debian package")
+
+# The one version number: the project's. The program prints it for
+# "kalvenor --version"; the packages and their changelog carry it.
+target_compile_definitions(kalvenor PRIVATE KALVENOR_VERSION="${PROJECT_VERSION}")
+
+# Files made at build time: the manual pages compressed and the changelog of
+# this version (gzip -9n: no name or time in the header, so the packages of
+# one commit are the same bytes). The changelog is dated with the last commit
+# (or SOURCE_DATE_EPOCH), not the build.
+set(KALVENOR_PACKAGE_FILES ${CMAKE_CURRENT_BINARY_DIR}/package-files)
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+                  OUTPUT_VARIABLE KALVENOR_COMMIT_TIME OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(KALVENOR_COMMIT_TIME)
+    set(ENV{SOURCE_DATE_EPOCH} ${KALVENOR_COMMIT_TIME})
+  endif()
 endif()
+string(TIMESTAMP KALVENOR_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file(packaging/changelog.in ${KALVENOR_PACKAGE_FILES}/changelog @ONLY)
+set(KALVENOR_GZIPPED)
+foreach(source ${KALVENOR_PACKAGE_FILES}/changelog ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor.1
+               ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-barcodes.1)
+  get_filename_component(name ${source} NAME)
+  add_custom_command(OUTPUT ${KALVENOR_PACKAGE_FILES}/${name}.gz
+    COMMAND gzip -9n -c ${source} > ${KALVENOR_PACKAGE_FILES}/${name}.gz
+    DEPENDS ${source} VERBATIM)
+  list(APPEND KALVENOR_GZIPPED ${KALVENOR_PACKAGE_FILES}/${name}.gz)
+endforeach()
+add_custom_target(kalvenor_package_files ALL DEPENDS ${KALVENOR_GZIPPED})
+
+install(TARGETS kalvenor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A module loaded by path (dlopen), not a library of the linker's search path.
+install(TARGETS kalvenor_net LIBRARY DESTINATION lib/kalvenor)
 install(FILES fonts/kalvenor-fonts.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvenor)
-install(FILES man/kalvenor.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md packaging/copyright ${KALVENOR_PACKAGE_FILES}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor)
+# The README's pictures, so that its image links work in the installed copy.
+install(FILES docs/sample-receipt.png docs/sample-label.png
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/docs)
 install(FILES
   examples/C0001234.TXT examples/ETIQUE01.TXT examples/KALVENOR.INI
   examples/COMANRNG.ZOV examples/R-001234.csv packaging/kalvenor.env
-  DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-install(PROGRAMS scripts/cups-test-queue.sh DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-# Jobs must not scan the fonts, so the cache is refreshed after a real install.
-# Staged installs (DESTDIR, the package build) skip it: the package does it in
-# its postinst. A machine without fc-cache, or a user who may not write the
-# system cache, only gets a message.
-install(CODE [[
-  if("$ENV{DESTDIR}" STREQUAL "" AND NOT CMAKE_INSTALL_PREFIX MATCHES "/_CPack_Packages/")
-    find_program(KALVENOR_FC_CACHE fc-cache)
-    if(KALVENOR_FC_CACHE)
-      message(STATUS "Refreshing the fontconfig cache")
-      execute_process(COMMAND ${KALVENOR_FC_CACHE} -s RESULT_VARIABLE fc_status
-                      OUTPUT_QUIET ERROR_QUIET)
-      if(NOT fc_status EQUAL 0)
-        message(STATUS "fc-cache -s failed (${fc_status}); run it as root")
-      endif()
-    else()
-      message(STATUS "fc-cache not found: install fontconfig and run fc-cache -s")
-    endif()
-  endif()
-]])
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/examples)
+install(PROGRAMS scripts/cups-test-queue.sh DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/examples)
+set(CPACK_COMPONENTS_ALL main)
+if(TARGET kalvenor-barcodes)
+  install(TARGETS kalvenor-barcodes RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT barcodes)
+  install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor-barcodes.1.gz
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT barcodes)
+  install(FILES packaging/copyright ${KALVENOR_PACKAGE_FILES}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor-barcodes COMPONENT barcodes)
+  list(APPEND CPACK_COMPONENTS_ALL barcodes)
+endif()
+# No font cache refresh here or in the package: kalvenor-fonts.conf only
+# names aliases of installed families and is loaded by the program itself;
+# the fonts it points to are in /usr/share/fonts, whose cache the fontconfig
+# package's trigger keeps current when a font package is installed.
 
-set(KALVENOR_PACKAGE_MAINTAINER "Kalvenor maintainers <kalvenor@example.org>"
-    CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kalvenor)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -74,7 +98,17 @@ set(CPACK_DEBIAN_BARCODES_PACKAGE_NAME kalvenor-barcodes)
 set(CPACK_DEBIAN_BARCODES_PACKAGE_DEPENDS "kalvenor (= ${PROJECT_VERSION})")
 set(CPACK_DEBIAN_BARCODES_PACKAGE_RECOMMENDS "xclip | wl-clipboard")
 set(CPACK_DEBIAN_BARCODES_PACKAGE_SECTION x11)
-set(CPACK_COMPONENT_BARCODES_DESCRIPTION "desktop window of the Kalvenor barcode form (Code 39, copy and print)")
-set(CPACK_DEBIAN_MAIN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/packaging/postinst)
+# (CPack puts the one summary line above every package's description.)
+set(CPACK_DEBIAN_BARCODES_DESCRIPTION [[
+The desktop window of its barcode form, for a counter with a screen: the
+Code 39 symbol of the text typed in is drawn as it is typed, with optional
+spacing, text under the bars and check character. The picture can be copied
+to the clipboard as a PNG or printed on the current printer.]])
+set(CPACK_DEBIAN_PACKAGE_SOURCE kalvenor)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack adds an ldconfig call (postinst, postrm) to every package with a
+# shared object under /usr/lib/*, and kalvenor-net.so is one. It is a module
+# that only the program loads, by path, so the packages leave with no
+# maintainer scripts: this step takes the generated ones out again.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/drop-ldconfig.cmake)
 include(CPack)

@@ -13,7 +13,7 @@ packages=(
   libcurl4-openssl-dev libqrencode-dev libzxing-dev
   fonts-dejavu-core fonts-liberation fontconfig
   poppler-utils python3 zint xclip
-  dpkg-dev file man-db
+  dpkg-dev file man-db lintian optipng
   hyperfine qrencode paps cups-filters libbenchmark-dev time
   libgtk-3-dev xvfb xdotool x11-apps
   clang-14 libclang-rt-14-dev

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# A counter that prints through the store's print server: with CUPS_SERVER
+# set, the job's documents reach that server's COMANDERA queue and the local
+# server gets none of them.
+#   scripts/cups-server-test.sh [kalvenor-binary]    (default: build/kalvenor)
+# Starts a cupsd of its own on 127.0.0.1 at a free port (configuration,
+# spool, cache and logs in a scratch folder; the system cupsd is left alone),
+# adds a raw queue TIENDA-COMANDERA there whose printer is a small listener on
+# 127.0.0.1 that keeps every job it receives as a file,
+# prints the example slip with CUPS_SERVER=127.0.0.1:PORT and checks the
+# trace, the second server's jobs and file, and that the local server has no
+# job of the test's user. Needs root (cupsd); skipped with a message otherwise.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+kalvenor=$(realpath -m "${1:-$root/build/kalvenor}")
+QUEUE=TIENDA-COMANDERA
+
+log() { echo "cups-server-test: $*" >&2; }
+die() { log "FAILED: $*"; [ -f "${dir:-/nonexistent}/log/error_log" ] && tail -n 20 "$dir/log/error_log" >&2; exit 1; }
+
+if [ "$(id -u)" -ne 0 ]; then
+  log "skipped: needs root to run a cupsd of its own"
+  exit 0
+fi
+for tool in cupsd lpadmin lpstat python3; do
+  command -v "$tool" >/dev/null 2>&1 || die "$tool not found (run scripts/setup.sh)"
+done
+[ -x "$kalvenor" ] || die "no program at $kalvenor"
+
+# The local server, as scripts/test.sh sets it up, so that a job that
+# ignored CUPS_SERVER would find a COMANDERA queue there.
+if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+  "$root/scripts/cups-test-queue.sh" >/dev/null || log "the local CUPS server could not be started"
+fi
+
+dir=$(mktemp -d /tmp/kalvenor-cups-server.XXXXXX)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+chmod 755 "$dir"
+mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,out}
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+server="127.0.0.1:$(free_port)"
+
+# The printer: every connection's bytes become out/job-N.
+printer_port=$(free_port)
+python3 -c '
+import socket, sys
+listener = socket.create_server(("127.0.0.1", int(sys.argv[1])))
+count = 0
+while True:
+    connection, _ = listener.accept()
+    count += 1
+    with connection, open(f"{sys.argv[2]}/job-{count}", "wb") as out:
+        while data := connection.recv(65536):
+            out.write(data)
+' "$printer_port" "$dir/out" &
+pids+=($!)
+
+cat >"$dir/conf/cups-files.conf" <<EOF
+ServerRoot $dir/conf
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+CacheDir $dir/cache
+StateDir $dir/state
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+EOF
+cat >"$dir/conf/cupsd.conf" <<EOF
+Listen $server
+LogLevel warn
+Browsing No
+BrowseLocalProtocols none
+DefaultAuthType None
+WebInterface No
+PreserveJobHistory Yes
+<Location />
+  Order allow,deny
+  Allow localhost
+</Location>
+<Policy default>
+  JobPrivateAccess default
+  JobPrivateValues default
+  SubscriptionPrivateAccess default
+  SubscriptionPrivateValues default
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
+cupsd_pid=$!
+pids+=("$cupsd_pid")
+for _ in $(seq 1 100); do
+  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && break
+  kill -0 "$cupsd_pid" 2>/dev/null || die "cupsd on $server ended"
+  sleep 0.1
+done
+lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' || die "cupsd on $server does not answer"
+lpadmin -h "$server" -p "$QUEUE" -E -v "socket://127.0.0.1:$printer_port" -m raw 2>/dev/null \
+  || die "lpadmin on $server"
+log "second server on $server, raw queue $QUEUE"
+
+# --- the job ----------------------------------------------------------------------
+work="$dir/srv"
+mkdir -p "$work"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS}
+ex="$root/examples"
+cp "$ex/C0001234.TXT" "$work/C/VENTAS/"
+cp "$ex/KALVENOR.INI" "$work/C/CAJA/"
+cp "$ex/COMANRNG.ZOV" "$work/C/ZOV/"
+cp "$ex/R-001234.csv" "$work/C/CAE/RTA/"
+user="kalvenor-store-$$"
+(cd "$work/C/CAJA" && env -i PATH=/usr/bin:/bin HOME="$dir" \
+   KALVENOR_DRIVE_C="$work/C" KALVENOR_DRIVE_H="$work/H" KALVENOR_TRACE="$work/trace.jsonl" \
+   KALVENOR_CUPS_WAIT=30 CUPS_SERVER="$server" CUPS_USER="$user" \
+   "$kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S) || die "the job ended with $?"
+second=$(sed -n 2p "$work/C/VENTAS/LOG.TXT" | tr -d '\r')
+[ "$second" = "Finalizo correctamente." ] || die "the log says: $(tr -d '\r' <"$work/C/VENTAS/LOG.TXT")"
+
+# Every document is a job of the second server's queue.
+docs=$(grep -c '"op":"enddoc"' "$work/trace.jsonl" || true)
+[ "$docs" -ge 1 ] || die "no document in the trace"
+store_docs=$(grep '"op":"enddoc"' "$work/trace.jsonl" | grep -c "\"printer\":\"$QUEUE\"" || true)
+[ "$store_docs" -eq "$docs" ] || die "$store_docs of $docs documents went to $QUEUE: $(grep enddoc "$work/trace.jsonl")"
+store_jobs=$(lpstat -h "$server" -W completed -o "$QUEUE" | grep -c " $user " || true)
+[ "$store_jobs" -eq "$docs" ] || die "$store_jobs completed jobs of $user on $server, $docs documents"
+printed=0
+for job in "$dir"/out/job-*; do
+  [ -f "$job" ] || continue
+  head -c 5 "$job" | grep -Eq '^(%PDF-|%!PS)' || die "the printer got $(basename "$job"), not a document"
+  printed=$((printed + 1))
+done
+[ "$printed" -eq "$docs" ] || die "the printer behind $QUEUE got $printed documents, not $docs"
+# The local server has no job of this user.
+if lpstat -W all -o 2>/dev/null | grep -q " $user "; then
+  die "the local CUPS server got a job of $user"
+fi
+log "passed: $docs documents on $server ($QUEUE), none on the local server"
