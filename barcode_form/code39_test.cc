@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "testing/barcode_testing.h"
@@ -81,23 +82,22 @@ TEST(dibujarCodigo39, TextAndCheckCharacter) {
   EXPECT_EQ(ReadBarcode(form->PbCodigos.Image(), Symbology::kCode39), "   ");
 }
 
-TEST(dibujarCodigo39, CharacterWidths) {
+TEST(dibujarCodigo39, CharacterWidthsAndLongTexts) {
   FormHarness harness;
   auto form = harness.MakeForm();
   FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
   for (int o : {0, 1}) {
     SetOptions(*form, o, 0, 0);
     form->GenerarCodigoDeBarra39(o ? u"A" : u"B");
-    // The second character ("A" or "B") starts one character width after 2.
-    float second = 0;
-    for (const RecordedLine& line : canvas.lines) {
-      if (line.x1 > 16 + 4 * o) {  // past the start character's last bar
-        second = line.x1;
-        break;
-      }
-    }
-    EXPECT_EQ(second, 2 + (o ? 21 : 16));
+    // The second character starts one character width after 2: the first
+    // line past the start character's last bar.
+    auto second = std::find_if(canvas.lines.begin(), canvas.lines.end(),
+                               [&](const RecordedLine& line) { return line.x1 > 16 + 4 * o; });
+    ASSERT_NE(second, canvas.lines.end());
+    EXPECT_EQ(second->x1, 2 + (o ? 21 : 16));
   }
+  form->GenerarCodigoDeBarra39(Text(2000, u'W'));
+  EXPECT_GT(canvas.lines.back().x1, 32767);  // no 16-bit column
 }
 
 TEST(dibujarCodigo39, InvalidEmptyAndUnchangedTexts) {
@@ -123,22 +123,13 @@ TEST(dibujarCodigo39, InvalidEmptyAndUnchangedTexts) {
   EXPECT_TRUE(harness.warnings.empty());
 }
 
-TEST(dibujarCodigo39, LongTextDrawsPastTheSixteenBitColumn) {
-  FormHarness harness;
-  auto form = harness.MakeForm();
-  SetOptions(*form, 1, 0, 0);
-  form->GenerarCodigoDeBarra39(Text(2000, u'W'));
-  FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
-  EXPECT_GT(canvas.lines.back().x1, 32767);
-}
-
 TEST(dibujarCodigo39, AgreesWithAnIndependentEncoder) {
   if (!HaveZint()) GTEST_SKIP() << "zint is not installed";
   const std::string alphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ-. $/+%";
   std::mt19937 random(39);
   FormHarness harness;
   auto form = harness.MakeForm();
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 100; ++i) {
     const int o = i % 2;
     SetOptions(*form, o, 0, 0);
     std::string data;

@@ -39,13 +39,6 @@ TEST(frmCodBarra, DesignState) {
   EXPECT_EQ(form->CB.canvas->PixelHeight(), 85);
 }
 
-TEST(frmCodBarra, msgAvisoWarnsAndGoesOn) {
-  FormHarness harness;
-  auto form = harness.MakeForm();
-  form->msgAviso(u"Aviso");
-  EXPECT_EQ(harness.warnings, std::vector<Text>{u"Aviso"});
-}
-
 TEST(frmCodBarra, PrintButtonPaintsAndEndsThePage) {
   FormHarness harness;
   auto form = harness.MakeForm();

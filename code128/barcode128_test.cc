@@ -57,8 +57,6 @@ TEST(Barras, SymbolsOfEachSet) {
     EXPECT_EQ(pattern, Concat(c.symbols));
     EXPECT_EQ(pattern.size(), 6 * (c.symbols.size() - 1) + 7);
   }
-  EXPECT_EQ(Modules(engine.Barras(u"AB", kCode128SetB)).size(), 57u);
-  EXPECT_EQ(Modules(engine.Barras(u"12345", kCode128SetB)).size(), 90u);
   EXPECT_EQ(engine.Barras(u"AB", 0), u"");
   EXPECT_EQ(engine.Barras(u"AB", 4), u"");
 }
@@ -111,7 +109,7 @@ TEST(GenerarBarras, GeometryOfAB) {
   EXPECT_EQ(drawn, Modules(engine.Barras(u"AB", kCode128SetB)));
 }
 
-TEST(GenerarBarras, CurrentPositionAndNoText) {
+TEST(GenerarBarras, CurrentPositionNoTextAndNoTrailingQuietZoneOnPaper) {
   FakeCanvas dc(511, 85, 15, 0xFFFFFF);
   dc.CurrentX = 300;
   dc.CurrentY = 45;
@@ -124,12 +122,9 @@ TEST(GenerarBarras, CurrentPositionAndNoText) {
   EXPECT_EQ(dc.lines.size(), 35u + 10u);
   EXPECT_TRUE(dc.prints.empty());
   EXPECT_EQ(dc.Font.Name, u"Consolas");
-}
-
-TEST(GenerarBarrasImpresora, NoTrailingQuietZone) {
   FakeCanvas printer(600, 100, 15, 0xFFFFFF);
-  float y = 0;
-  BarCode128().GenerarBarrasImpresora(u"AB", kCode128SetB, 0, y, 15, 600, false, u"", 4, printer);
+  y = 0;
+  engine.GenerarBarrasImpresora(u"AB", kCode128SetB, 0, y, 15, 600, false, u"", 4, printer);
   EXPECT_EQ(printer.lines.size(), 57u);
 }
 
@@ -184,7 +179,7 @@ TEST(Barras, AgreesWithAnIndependentEncoder) {
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ !#$%&()*+,-./:;<=>?@[]^_{|}~";
   std::mt19937 random(128);
   BarCode128 engine;
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 100; ++i) {
     std::string data(1, alphabet[random() % 26]);
     size_t length = random() % 24;
     for (size_t k = 0; k < length; ++k) data += alphabet[random() % alphabet.size()];

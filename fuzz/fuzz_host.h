@@ -9,7 +9,7 @@
 
 #include "platform/host.h"
 #include "testing/fake_host.h"
-#include "testing/memory_file_system.h"
+#include "fuzz/memory_file_system.h"
 
 namespace kalvenor {
 

@@ -7,16 +7,10 @@
 #include <cstring>
 #include <map>
 
+#include "testing/fake_host.h"
+
 namespace kalvenor {
 namespace {
-
-EnvLookup EnvOf(std::map<std::string, std::string> vars) {
-  return [vars](const std::string& name) -> std::optional<std::string> {
-    auto hit = vars.find(name);
-    if (hit == vars.end()) return std::nullopt;
-    return hit->second;
-  };
-}
 
 Picture TwoByOne() {
   auto p = std::make_shared<PictureData>();
@@ -26,23 +20,25 @@ Picture TwoByOne() {
   return p;
 }
 
-TEST(Clipboard, WithoutADesktopSessionEveryCallFailsWithTheReason) {
-  auto clipboard = MakeSystemClipboard(EnvOf({}));
+TEST(Clipboard, FailsWithTheReason) {
   std::string err;
-  EXPECT_FALSE(clipboard->Clear(&err));
-  EXPECT_NE(err.find("DISPLAY"), std::string::npos);
-  err.clear();
-  EXPECT_FALSE(clipboard->SetPicture(TwoByOne(), &err));
-  EXPECT_NE(err.find("DISPLAY"), std::string::npos);
-}
-
-TEST(Clipboard, UnreachableDisplayOrMissingToolFails) {
-  auto clipboard = MakeSystemClipboard(EnvOf({{"DISPLAY", ":8765"}}));
-  std::string err;
-  EXPECT_FALSE(clipboard->SetPicture(TwoByOne(), &err));
-  EXPECT_NE(err.find("xclip"), std::string::npos);
-  EXPECT_FALSE(clipboard->SetPicture(nullptr, &err));
-  EXPECT_EQ(err, "no bitmap to copy");
+  EXPECT_FALSE(MakeSystemClipboard(EnvOf({}))->Clear(&err));
+  EXPECT_NE(err.find("DISPLAY"), std::string::npos) << err;
+  struct Case {
+    const char* display;  // "": none
+    Picture picture;
+    const char* reason;
+  } cases[] = {
+      {"", TwoByOne(), "DISPLAY"},
+      {":8765", TwoByOne(), "xclip"},  // unreachable display or no tool
+      {":8765", nullptr, "no bitmap to copy"},
+  };
+  for (const Case& c : cases) {
+    err.clear();
+    auto clipboard = MakeSystemClipboard(*c.display ? EnvOf({{"DISPLAY", c.display}}) : EnvOf({}));
+    EXPECT_FALSE(clipboard->SetPicture(c.picture, &err));
+    EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+  }
 }
 
 TEST(PictureToPng, DecodesToTheSamePixels) {

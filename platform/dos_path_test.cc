@@ -8,41 +8,25 @@
 namespace kalvenor {
 namespace {
 
-class DosPathTest : public ::testing::Test {
- protected:
-  EnvLookup Env(std::map<std::string, std::string> vars) {
-    return [vars](const std::string& name) -> std::optional<std::string> {
-      auto it = vars.find(name);
-      if (it == vars.end()) return std::nullopt;
-      return it->second;
-    };
-  }
-  Sandbox sandbox_;
-};
-
-TEST_F(DosPathTest, MapsDrivesAndMatchesExistingNamesIgnoringCase) {
-  sandbox_.Write("h/Comandas/c0001234.txt", "x");
-  EnvLookup env = Env({{"KALVENOR_DRIVE_H", sandbox_.Path("h")}});
-  EXPECT_EQ(DosToHostPath(u"H:\\COMANDAS\\C0001234.TXT", env), sandbox_.Path("h/Comandas/c0001234.txt"));
-  EXPECT_EQ(DosToHostPath(u"h:/comandas/NEW.TXT", env), sandbox_.Path("h/Comandas/NEW.TXT"));
-  EXPECT_EQ(DosToHostPath(u"C:\\VENTAS\\LOG.TXT", env), "/VENTAS/LOG.TXT");
-}
-
-TEST_F(DosPathTest, DotDotNeverLeavesTheDriveRoot) {
-  EnvLookup env = Env({{"KALVENOR_DRIVE_H", sandbox_.Path("h")}});
-  EXPECT_EQ(DosToHostPath(u"H:\\..\\..\\etc\\passwd", env), sandbox_.Path("h") + "/etc/passwd");
-  EXPECT_EQ(DosToHostPath(u"H:\\A\\..\\B", env), sandbox_.Path("h") + "/B");
-}
-
-TEST_F(DosPathTest, UnmappedDriveIsPathNotFound) {
-  EnvLookup env = Env({});
+TEST(DosToHostPath, MapsDrivesMatchesNamesIgnoringCaseAndStaysOnTheDrive) {
+  Sandbox sandbox;
+  sandbox.Write("h/Comandas/c0001234.txt", "x");
+  EnvLookup env = EnvOf({{"KALVENOR_DRIVE_H", sandbox.Path("h")}});
+  const std::pair<Text, std::string> cases[] = {
+      {u"H:\\COMANDAS\\C0001234.TXT", sandbox.Path("h/Comandas/c0001234.txt")},
+      {u"h:/comandas/NEW.TXT", sandbox.Path("h/Comandas/NEW.TXT")},
+      {u"C:\\VENTAS\\LOG.TXT", "/VENTAS/LOG.TXT"},  // unset C: is the root
+      {u"H:\\..\\..\\etc\\passwd", sandbox.Path("h/etc/passwd")},
+      {u"H:\\A\\..\\B", sandbox.Path("h/B")},
+  };
+  for (const auto& [dos, host] : cases) EXPECT_EQ(DosToHostPath(dos, env), host) << ToUtf8(dos);
+  EXPECT_EQ(DriveRoot(u'c', env), "/");
   try {
-    DosToHostPath(u"H:\\COMANDAS\\X.TXT", env);
-    FAIL();
+    DosToHostPath(u"H:\\COMANDAS\\X.TXT", EnvOf({}));
+    ADD_FAILURE() << "an unmapped drive was mapped";
   } catch (const RunTimeError& e) {
     EXPECT_EQ(e.description(), "Path not found");
   }
-  EXPECT_EQ(DriveRoot(u'c', env), "/");
 }
 
 }  // namespace

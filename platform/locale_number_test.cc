@@ -23,22 +23,17 @@ TEST(ParseLocaleNumber, DecimalCommaAndThousandsPoint) {
 }
 
 TEST(CInt, RoundsHalvesToEvenAndChecksTheRange) {
-  EXPECT_EQ(CInt(u"7,5"), 8);
-  EXPECT_EQ(CInt(u"8,5"), 8);
-  EXPECT_EQ(CInt(u"-2,5"), -2);
-  EXPECT_EQ(CInt(u"32767"), 32767);
-  EXPECT_EQ(CInt(u"-32768"), -32768);
-  try {
-    CInt(u"32768");
-    FAIL();
-  } catch (const RunTimeError& e) {
-    EXPECT_EQ(e.description(), "Overflow");
-  }
-  try {
-    CInt(u"   ");
-    FAIL();
-  } catch (const RunTimeError& e) {
-    EXPECT_EQ(e.description(), "Type mismatch");
+  const std::pair<Text, int> values[] = {
+      {u"7,5", 8}, {u"8,5", 8}, {u"-2,5", -2}, {u"32767", 32767}, {u"-32768", -32768}};
+  for (const auto& [text, value] : values) EXPECT_EQ(CInt(text), value) << ToUtf8(text);
+  const std::pair<Text, std::string> errors[] = {{u"32768", "Overflow"}, {u"   ", "Type mismatch"}};
+  for (const auto& [text, error] : errors) {
+    try {
+      CInt(text);
+      ADD_FAILURE() << ToUtf8(text);
+    } catch (const RunTimeError& e) {
+      EXPECT_EQ(e.description(), error);
+    }
   }
 }
 

@@ -5,28 +5,16 @@
 #include "platform/cairo_surfaces.h"
 #include "platform/run_time_error.h"
 #include "platform/canvas.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 namespace {
 
-// Keeps what the printer hands over.
-class CapturingPrinters : public Printers {
- public:
-  explicit CapturingPrinters(std::vector<std::string> names, double media_mm = 0)
-      : names_(std::move(names)), media_mm_(media_mm) {}
-  const std::vector<std::string>& Names() override { return names_; }
-  int DefaultIndex() override { return names_.empty() ? -1 : 0; }
-  double MediaWidthMm(const std::string&) override { return media_mm_; }
-  std::string Submit(const std::string& name, const std::string& pdf, const std::string&) override {
-    submitted.push_back({name, pdf});
-    return "job-" + std::to_string(submitted.size());
-  }
-  std::vector<std::pair<std::string, std::string>> submitted;
-
- private:
-  std::vector<std::string> names_;
-  double media_mm_;
-};
+// A printer surface over folder printers `names` in `sandbox`.
+std::unique_ptr<Printer> PrinterIn(const Sandbox& sandbox, std::vector<std::string> names) {
+  for (const std::string& name : names) sandbox.MakeFolder(name);
+  return MakeCairoPrinter(MakeFolderPrinters(sandbox.root(), ""), nullptr);
+}
 
 // The /MediaBox of a one-page PDF, in points.
 std::pair<double, double> PageSize(const std::string& pdf) {
@@ -36,8 +24,8 @@ std::pair<double, double> PageSize(const std::string& pdf) {
 }
 
 TEST(CairoPrinter, MonospacedMetricsAndLineAdvance) {
-  auto capture = std::make_unique<CapturingPrinters>(std::vector<std::string>{"COMANDERA"});
-  std::unique_ptr<Printer> printer = MakeCairoPrinter(std::move(capture), nullptr);
+  Sandbox sandbox;
+  std::unique_ptr<Printer> printer = PrinterIn(sandbox, {"COMANDERA"});
   printer->Font.Name = u"Consolas";
   printer->Font.Size = 8;
   float one = printer->TextWidth(u"M");
@@ -59,18 +47,16 @@ TEST(CairoPrinter, MonospacedMetricsAndLineAdvance) {
 }
 
 TEST(CairoPrinter, EachEndedDocumentIsOneRollPageAsLongAsItsContent) {
-  auto capture = std::make_unique<CapturingPrinters>(std::vector<std::string>{"A", "COMANDERA"});
-  CapturingPrinters* printers = capture.get();
-  std::unique_ptr<Printer> printer = MakeCairoPrinter(std::move(capture), nullptr);
+  Sandbox sandbox;
+  std::unique_ptr<Printer> printer = PrinterIn(sandbox, {"A", "COMANDERA"});
   printer->EndDoc();  // nothing drawn: nothing sent
-  EXPECT_TRUE(printers->submitted.empty());
   printer->SetCurrentPrinter(1);
   printer->CurrentY = 14400;  // ten inches down
   printer->Print(u"end");
   printer->EndDoc();
-  ASSERT_EQ(printers->submitted.size(), 1u);
-  EXPECT_EQ(printers->submitted[0].first, "COMANDERA");
-  auto [width, height] = PageSize(printers->submitted[0].second);
+  EXPECT_FALSE(sandbox.Exists("A/000001.pdf"));
+  EXPECT_FALSE(sandbox.Exists("COMANDERA/000002.pdf"));
+  auto [width, height] = PageSize(sandbox.Read("COMANDERA/000001.pdf"));
   EXPECT_NEAR(width, 80 / 25.4 * 72, 0.1);
   EXPECT_GT(height, 720);
   EXPECT_LT(height, 760);
@@ -78,7 +64,8 @@ TEST(CairoPrinter, EachEndedDocumentIsOneRollPageAsLongAsItsContent) {
 }
 
 TEST(CairoPrinter, NoPrinterFailsAtTheFirstOutput) {
-  std::unique_ptr<Printer> printer = MakeCairoPrinter(std::make_unique<CapturingPrinters>(std::vector<std::string>{}), nullptr);
+  Sandbox sandbox;
+  std::unique_ptr<Printer> printer = PrinterIn(sandbox, {});
   EXPECT_EQ(printer->DeviceName(), u"");
   try {
     printer->Print(u"x");

@@ -1,131 +1,91 @@
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
 #include "platform/printers.h"
 #include "platform/run_time_error.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under the system temporary folder, removed afterwards.
 class FolderPrintersTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "printers-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
-  }
-  void TearDown() override {
-    fs::permissions(root_, fs::perms::all, fs::perm_options::add);
-    fs::remove_all(root_);
-  }
-
-  void MakeFolders(const std::vector<std::string>& names) {
-    for (const std::string& name : names) fs::create_directories(root_ / name);
-  }
-  void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  static std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-  }
   std::vector<std::string> Entries(const std::string& printer) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(root_ / printer)) {
+    for (const auto& entry : fs::directory_iterator(sandbox_.Path(printer))) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;
   }
+  // Waits for a forked child: its exit status, or -1.
+  static int ExitStatus(pid_t pid) {
+    int status = 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
 
-  fs::path root_;
+  Sandbox sandbox_;
 };
 
 TEST_F(FolderPrintersTest, NamesInByteOrderAndDefaultChoice) {
-  MakeFolders({"b", "a", "Z-2", "_x", "A"});
-  WriteFile(root_ / "loose.pdf", "not a printer");
-  struct {
-    std::string default_name;
-    int index;
-  } cases[] = {
-      {"a", 3},
-      {"_x", 2},
+  for (const char* name : {"b", "a", "Z-2", "_x", "A"}) sandbox_.MakeFolder(name);
+  sandbox_.Write("loose.pdf", "not a printer");
+  const std::pair<std::string, int> cases[] = {
+      {"a", 3}, {"_x", 2},
       {"missing", 0},  // an unknown name falls back to the first
       {"", 0},
       {"B", 0},  // names match exactly, case included
   };
-  for (const auto& c : cases) {
-    auto printers = MakeFolderPrinters(root_.string(), c.default_name);
-    EXPECT_EQ(printers->Names(),
-              (std::vector<std::string>{"A", "Z-2", "_x", "a", "b"}));
-    EXPECT_EQ(printers->DefaultIndex(), c.index) << c.default_name;
+  for (const auto& [default_name, index] : cases) {
+    auto printers = MakeFolderPrinters(sandbox_.root(), default_name);
+    EXPECT_EQ(printers->Names(), (std::vector<std::string>{"A", "Z-2", "_x", "a", "b"}));
+    EXPECT_EQ(printers->DefaultIndex(), index) << default_name;
   }
-}
-
-TEST_F(FolderPrintersTest, NoPrinterWhenFolderEmptyOrMissing) {
-  for (const fs::path& folder : {root_, root_ / "does-not-exist"}) {
-    auto printers = MakeFolderPrinters(folder.string(), "x");
+  for (const std::string& folder : {sandbox_.Path("a"), sandbox_.Path("does-not-exist")}) {
+    auto printers = MakeFolderPrinters(folder, "x");
     EXPECT_TRUE(printers->Names().empty()) << folder;
     EXPECT_EQ(printers->DefaultIndex(), -1) << folder;
   }
 }
 
 TEST_F(FolderPrintersTest, NumberingContinuesAfterTheHighest) {
-  MakeFolders({"fresh", "used"});
-  for (const char* name : {"000007.pdf", "000003.pdf", "12.pdf", "000099.txt",
-                           "1234567890.pdf", "x12.pdf", "notes"}) {
-    WriteFile(root_ / "used" / name, "old");
+  sandbox_.MakeFolder("fresh");
+  for (const char* name : {"000007.pdf", "000003.pdf", "12.pdf", "000099.txt", "1234567890.pdf",
+                           "x12.pdf", "notes"}) {
+    sandbox_.Write(std::string("used/") + name, "old");
   }
-  auto printers = MakeFolderPrinters(root_.string(), "");
-  struct {
-    std::string printer;
-    std::string file;
-  } cases[] = {
-      {"fresh", "000001.pdf"},
-      {"fresh", "000002.pdf"},
-      {"used", "000013.pdf"},
-      {"used", "000014.pdf"},
-  };
-  for (const auto& c : cases) {
-    std::string pdf = "%PDF-1.4 " + c.printer + c.file;
-    EXPECT_EQ(printers->Submit(c.printer, pdf, "title"),
-              (root_ / c.printer / c.file).string());
-    EXPECT_EQ(ReadFile(root_ / c.printer / c.file), pdf);
+  auto printers = MakeFolderPrinters(sandbox_.root(), "");
+  for (const char* file : {"fresh/000001.pdf", "fresh/000002.pdf", "used/000013.pdf", "used/000014.pdf"}) {
+    std::string printer(file, 4 + (file[0] == 'f'));
+    std::string pdf = std::string("%PDF-1.4 ") + file;
+    EXPECT_EQ(printers->Submit(printer, pdf, "title"), sandbox_.Path(file));
+    EXPECT_EQ(sandbox_.Read(file), pdf);
   }
   // Nothing else appears: no temporary file is left behind.
-  EXPECT_EQ(Entries("fresh"),
-            (std::vector<std::string>{"000001.pdf", "000002.pdf"}));
+  EXPECT_EQ(Entries("fresh"), (std::vector<std::string>{"000001.pdf", "000002.pdf"}));
   EXPECT_EQ(Entries("used").size(), 9u);
-  EXPECT_EQ(ReadFile(root_ / "used" / "000007.pdf"), "old");
+  EXPECT_EQ(sandbox_.Read("used/000007.pdf"), "old");
 }
 
 TEST_F(FolderPrintersTest, SimultaneousProcessesGetDistinctFiles) {
-  MakeFolders({"p"});
-  constexpr int kProcesses = 4;
-  constexpr int kDocuments = 15;
+  sandbox_.MakeFolder("p");
+  constexpr int kProcesses = 4, kDocuments = 15;
   std::vector<pid_t> children;
   for (int p = 0; p < kProcesses; ++p) {
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      auto printers = MakeFolderPrinters(root_.string(), "p");
       try {
+        auto printers = MakeFolderPrinters(sandbox_.root(), "p");
         for (int d = 0; d < kDocuments; ++d) {
           printers->Submit("p", "doc " + std::to_string(p) + "/" + std::to_string(d), "");
         }
@@ -136,11 +96,7 @@ TEST_F(FolderPrintersTest, SimultaneousProcessesGetDistinctFiles) {
     }
     children.push_back(pid);
   }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  for (pid_t pid : children) EXPECT_EQ(ExitStatus(pid), 0);
   // Every document once, whole, under the numbers 1..N without a gap.
   std::set<std::string> contents;
   std::vector<std::string> expected_names;
@@ -148,7 +104,7 @@ TEST_F(FolderPrintersTest, SimultaneousProcessesGetDistinctFiles) {
     char name[16];
     std::snprintf(name, sizeof name, "%06d.pdf", n);
     expected_names.push_back(name);
-    contents.insert(ReadFile(root_ / "p" / name));
+    contents.insert(sandbox_.Read(std::string("p/") + name));
   }
   EXPECT_EQ(Entries("p"), expected_names);
   EXPECT_EQ(contents.size(), size_t{kProcesses * kDocuments});
@@ -156,14 +112,11 @@ TEST_F(FolderPrintersTest, SimultaneousProcessesGetDistinctFiles) {
 }
 
 TEST_F(FolderPrintersTest, UnwritableOrMissingPrinterFolderRaises) {
-  MakeFolders({"locked"});
-  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read |
-                             fs::perms::group_exec | fs::perms::others_read |
-                             fs::perms::others_exec);
-  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec |
-                                        fs::perms::group_read | fs::perms::group_exec |
-                                        fs::perms::others_read | fs::perms::others_exec);
-  auto printers = MakeFolderPrinters(root_.string(), "");
+  sandbox_.MakeFolder("locked");
+  fs::permissions(sandbox_.root(), fs::perms::all);  // reachable for nobody
+  fs::permissions(sandbox_.Path("locked"), fs::perms::owner_read | fs::perms::owner_exec |
+                                               fs::perms::others_read | fs::perms::others_exec);
+  auto printers = MakeFolderPrinters(sandbox_.root(), "");
   ASSERT_EQ(printers->Names(), std::vector<std::string>{"locked"});
 
   // Root writes anywhere, so the child gives that up first. It reports
@@ -175,17 +128,11 @@ TEST_F(FolderPrintersTest, UnwritableOrMissingPrinterFolderRaises) {
     try {
       printers->Submit("locked", "%PDF", "");
     } catch (const RunTimeError& e) {
-      _exit(e.number() == kPermissionDenied &&
-                    std::string(e.what()) == "Permission denied"
-                ? 0
-                : 1);
+      _exit(e.number() == kPermissionDenied && std::string(e.what()) == "Permission denied" ? 0 : 1);
     }
     _exit(2);  // written after all
   }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: wrong failure, 2: no failure";
+  EXPECT_EQ(ExitStatus(pid), 0) << "1: wrong failure, 2: no failure";
   EXPECT_TRUE(Entries("locked").empty());
 
   try {
@@ -197,10 +144,10 @@ TEST_F(FolderPrintersTest, UnwritableOrMissingPrinterFolderRaises) {
 }
 
 TEST_F(FolderPrintersTest, MediaWidthFromOptionalFile) {
-  MakeFolders({"narrow", "plain", "garbage"});
-  WriteFile(root_ / "narrow" / "media-width-mm", "58\n");
-  WriteFile(root_ / "garbage" / "media-width-mm", "wide");
-  auto printers = MakeFolderPrinters(root_.string(), "");
+  sandbox_.MakeFolder("plain");
+  sandbox_.Write("narrow/media-width-mm", "58\n");
+  sandbox_.Write("garbage/media-width-mm", "wide");
+  auto printers = MakeFolderPrinters(sandbox_.root(), "");
   EXPECT_EQ(printers->MediaWidthMm("narrow"), 58);
   EXPECT_EQ(printers->MediaWidthMm("plain"), 0);
   EXPECT_EQ(printers->MediaWidthMm("garbage"), 0);

@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/run_time_error.h"
-#include "testing/qr_testing.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {
@@ -36,8 +36,8 @@ class ReadCaeQrDataTest : public testing::Test {
   void Reply(const std::string& bytes) { WriteBytes(folder_ + "/CAE/RTA/R-123456.csv", bytes); }
   Text Read() { return ReadCaeQrData(job_, host_); }
 
-  TempFolder temp_;
-  std::string folder_ = temp_.path();
+  Sandbox temp_;
+  std::string folder_ = temp_.root();
   Host host_ = MakeQrTestHost({{"KALVENOR_DRIVE_C", folder_}});
   Job job_;
 };

@@ -122,11 +122,11 @@ TEST(PrintReceiptBarcodes, BothSymbolsScanFromThePrintedPdf) {
     ASSERT_TRUE(sandbox.Exists("printers/COMANDERA/00000" + std::to_string(doc + 1) + ".pdf"));
     for (int dpi : {203, 300}) {
       SCOPED_TRACE(testing::Message() << "document " << doc + 1 << " at " << dpi << " dpi");
-      GreyImage page = RasterisePdfPage(pdfs[doc], dpi);
+      GreyRaster page = RasterisePdf(pdfs[doc], dpi);
       ASSERT_GT(page.width, 0);
-      EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kEan13),
+      EXPECT_EQ(ReadBarcode(page, Symbology::kEan13),
                 "4006381333931");
-      EXPECT_EQ(ReadBarcode(page.pixels, page.width, page.height, Symbology::kCode128),
+      EXPECT_EQ(ReadBarcode(page, Symbology::kCode128),
                 expected_codes[doc]);
     }
   }

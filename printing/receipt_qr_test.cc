@@ -15,7 +15,7 @@
 #include "platform/printers.h"
 #include "qr/qr_code.h"
 #include "qr/qr_render.h"
-#include "testing/qr_testing.h"
+#include "testing/barcode_testing.h"
 
 extern char** environ;
 
@@ -64,8 +64,8 @@ class ReceiptQrTest : public testing::Test {
     return MakeQrTestHost(env);
   }
 
-  TempFolder temp_;
-  std::string folder_ = temp_.path();
+  Sandbox temp_;
+  std::string folder_ = temp_.root();
   Job job_;
 };
 
@@ -169,14 +169,14 @@ void ExpectPrintedCodeScans(Job& job, Host& host, const std::string& printer_fol
   PrintReceiptQrCode(job, host, *printer);
   printer->EndDoc();
   std::string pdf = printer_folder + "/COMANDERA/000001.pdf";
-  for (int dpi : {203, 300}) EXPECT_EQ(ReadQrSymbol(RasterisePdf(pdf, dpi)), kLink) << dpi;
+  for (int dpi : {203, 300}) EXPECT_EQ(ReadBarcode(RasterisePdf(pdf, dpi), Symbology::kQr), kLink) << dpi;
 }
 
 TEST_F(ReceiptQrTest, PrintedCodeScansWithTheBuiltInRenderer) {
   Reply(kLink);
   Host host = MakeHost();
-  TempFolder printers;
-  ExpectPrintedCodeScans(job_, host, printers.path());
+  Sandbox printers;
+  ExpectPrintedCodeScans(job_, host, printers.root());
 }
 
 TEST_F(ReceiptQrTest, PrintedCodeScansThroughTheService) {
@@ -185,8 +185,8 @@ TEST_F(ReceiptQrTest, PrintedCodeScansThroughTheService) {
   server.SetCase("200", ServicePng(kLink));
   Reply(kLink);
   Host host = MakeHost({{kQrServiceVariable, server.base()}});
-  TempFolder printers;
-  ExpectPrintedCodeScans(job_, host, printers.path());
+  Sandbox printers;
+  ExpectPrintedCodeScans(job_, host, printers.root());
   EXPECT_EQ(server.TakeRequests().size(), 1u);
 }
 
@@ -197,9 +197,9 @@ class ReceiptQrJobTest : public testing::Test {
   void SetUp() override {
     for (const char* sub : {"/C", "/C/CAJA", "/C/VENTAS", "/C/CAE", "/C/CAE/RTA", "/H",
                             "/H/COMANDAS", "/P", "/P/COMANDERA"}) {
-      mkdir((temp_.path() + sub).c_str(), 0755);
+      mkdir((temp_.root() + sub).c_str(), 0755);
     }
-    WriteBytes(temp_.path() + "/C/VENTAS/C0123456.TXT",
+    WriteBytes(temp_.root() + "/C/VENTAS/C0123456.TXT",
                "100 FARMACIA CENTRAL\r\n"
                "130 Item uno                    1,00\r\n"
                "199\r\n"
@@ -207,7 +207,7 @@ class ReceiptQrJobTest : public testing::Test {
                "199\r\n"
                "230 Item uno                    1,00\r\n"
                "299\r\n");
-    WriteBytes(temp_.path() + "/C/CAE/RTA/R-123456.csv",
+    WriteBytes(temp_.root() + "/C/CAE/RTA/R-123456.csv",
                "20240514;74123456789012;" + kLink + "\r\n");
   }
 
@@ -217,10 +217,10 @@ class ReceiptQrJobTest : public testing::Test {
     for (char** e = environ; *e != nullptr; ++e) {
       if (std::string(*e).rfind("KALVENOR_", 0) != 0) env.push_back(*e);
     }
-    env.push_back("KALVENOR_DRIVE_C=" + temp_.path() + "/C");
-    env.push_back("KALVENOR_DRIVE_H=" + temp_.path() + "/H");
-    env.push_back("KALVENOR_PRINTER_DIR=" + temp_.path() + "/P");
-    env.push_back("KALVENOR_TRACE=" + temp_.path() + "/trace.jsonl");
+    env.push_back("KALVENOR_DRIVE_C=" + temp_.root() + "/C");
+    env.push_back("KALVENOR_DRIVE_H=" + temp_.root() + "/H");
+    env.push_back("KALVENOR_PRINTER_DIR=" + temp_.root() + "/P");
+    env.push_back("KALVENOR_TRACE=" + temp_.root() + "/trace.jsonl");
     for (const auto& [name, value] : more_env) env.push_back(name + "=" + value);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
@@ -233,7 +233,7 @@ class ReceiptQrJobTest : public testing::Test {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, (temp_.path() + "/C/CAJA").c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, (temp_.root() + "/C/CAJA").c_str());
     pid_t pid;
     int status = -1;
     if (posix_spawn(&pid, KALVENOR_BINARY, &actions, nullptr, argv.data(), envp.data()) == 0) {
@@ -241,13 +241,13 @@ class ReceiptQrJobTest : public testing::Test {
     }
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_EQ(status, 0);
-    return ReadBytes(temp_.path() + "/C/VENTAS/LOG.TXT");
+    return ReadBytes(temp_.root() + "/C/VENTAS/LOG.TXT");
   }
 
   // The trace lines of painted pictures.
   std::vector<std::string> PictureOps() {
     std::vector<std::string> ops;
-    std::ifstream trace(temp_.path() + "/trace.jsonl");
+    std::ifstream trace(temp_.root() + "/trace.jsonl");
     for (std::string line; std::getline(trace, line);) {
       if (line.find("\"op\":\"picture\"") != std::string::npos) ops.push_back(line);
     }
@@ -259,15 +259,15 @@ class ReceiptQrJobTest : public testing::Test {
     ASSERT_EQ(pictures.size(), 1u);
     EXPECT_NE(pictures[0].find("\"doc\":1,\"x\":900,"), std::string::npos) << pictures[0];
     EXPECT_NE(pictures[0].find("\"w\":1500,\"h\":1500"), std::string::npos) << pictures[0];
-    std::string first = temp_.path() + "/P/COMANDERA/000001.pdf";
-    std::string second = temp_.path() + "/P/COMANDERA/000002.pdf";
+    std::string first = temp_.root() + "/P/COMANDERA/000001.pdf";
+    std::string second = temp_.root() + "/P/COMANDERA/000002.pdf";
     ASSERT_FALSE(ReadBytes(second).empty());  // two printed copies, no third
-    ASSERT_TRUE(ReadBytes(temp_.path() + "/P/COMANDERA/000003.pdf").empty());
-    for (int dpi : {203, 300}) EXPECT_EQ(ReadQrSymbol(RasterisePdf(first, dpi)), kLink) << dpi;
-    EXPECT_EQ(ReadQrSymbol(RasterisePdf(second, 203)), std::nullopt);
+    ASSERT_TRUE(ReadBytes(temp_.root() + "/P/COMANDERA/000003.pdf").empty());
+    for (int dpi : {203, 300}) EXPECT_EQ(ReadBarcode(RasterisePdf(first, dpi), Symbology::kQr), kLink) << dpi;
+    EXPECT_EQ(ReadBarcode(RasterisePdf(second, 203), Symbology::kQr), std::nullopt);
   }
 
-  TempFolder temp_;
+  Sandbox temp_;
 };
 
 const char kDone[] = "Impresion de Comanda: C:\\VENTAS\\C0123456.TXT\r\nFinalizo correctamente.\r\n";
@@ -297,7 +297,7 @@ TEST_F(ReceiptQrJobTest, FailedServiceStillEndsTheJobWell) {
 }
 
 TEST_F(ReceiptQrJobTest, ReplyTooShortEndsTheJobWithAnError) {
-  WriteBytes(temp_.path() + "/C/CAE/RTA/R-123456.csv", "1;2;x");
+  WriteBytes(temp_.root() + "/C/CAE/RTA/R-123456.csv", "1;2;x");
   EXPECT_EQ(RunJob({}),
             "Impresion de Comanda: C:\\VENTAS\\C0123456.TXT\r\n"
             "ERROR: Invalid procedure call or argument\r\n");

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "qr/qr_render.h"
 #include "qr/qr_request.h"
-#include "testing/qr_testing.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {
@@ -30,16 +28,13 @@ class QrCodeTest : public testing::Test {
                            {"KALVENOR_DRIVE_C", folder_}});
   }
 
-  static std::string Head(const std::string& request) {
-    return request.substr(0, request.find("\r\n\r\n") + 4);
-  }
   static std::string Body(const std::string& request) {
     return request.substr(request.find("\r\n\r\n") + 4);
   }
 
   static QrTestServer* server_;
-  TempFolder temp_;
-  std::string folder_ = temp_.path();
+  Sandbox temp_;
+  std::string folder_ = temp_.root();
 };
 
 QrTestServer* QrCodeTest::server_ = nullptr;
@@ -93,16 +88,11 @@ TEST_F(QrCodeTest, EveryFailedImageRequestGivesNoPicture) {
   Host host = ServiceHost();
   for (const Case& c : cases) {
     server_->SetCase(c.name, c.body);
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(QrCode(host).GetPictureQrCode(u"x", 100, 100), nullptr) << c.name;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500)) << c.name;
     EXPECT_EQ(server_->TakeRequests().size(), 1u) << c.name;
   }
-}
-
-TEST_F(QrCodeTest, NoServiceListeningGivesNoPicture) {
-  Host host = MakeQrTestHost({{kQrServiceVariable, "http://127.0.0.1:1"}});
-  EXPECT_EQ(QrCode(host).GetPictureQrCode(u"x", 100, 100), nullptr);
+  Host nobody_listening = MakeQrTestHost({{kQrServiceVariable, "http://127.0.0.1:1"}});
+  EXPECT_EQ(QrCode(nobody_listening).GetPictureQrCode(u"x", 100, 100), nullptr);
 }
 
 TEST_F(QrCodeTest, WithoutAServiceThePictureIsDrawnHere) {
@@ -110,7 +100,7 @@ TEST_F(QrCodeTest, WithoutAServiceThePictureIsDrawnHere) {
   Picture picture = QrCode(host).GetPictureQrCode(u"https://www.afip.gob.ar/fe/qr/?p=x", 100, 100);
   ASSERT_NE(picture, nullptr);
   EXPECT_FALSE(picture->rects.empty());
-  EXPECT_EQ(ReadQrSymbol(RasterFromPicture(picture, 203, 16)),
+  EXPECT_EQ(ReadBarcode(RasterFromPicture(picture, 203, 16), Symbology::kQr),
             "https://www.afip.gob.ar/fe/qr/?p=x");
   EXPECT_TRUE(server_->TakeRequests().empty());
 }
@@ -123,7 +113,7 @@ TEST_F(QrCodeTest, UploadIsAnExactMultipartPost) {
   EXPECT_EQ(out, u"a\u00F1o");  // the reply read as UTF-8
   std::vector<std::string> requests = server_->TakeRequests();
   ASSERT_EQ(requests.size(), 1u);
-  std::string head = Head(requests[0]);
+  std::string head = requests[0].substr(0, requests[0].size() - Body(requests[0]).size());
   EXPECT_EQ(head.substr(0, head.find("\r\n")), "POST /w/decode?full=false HTTP/1.0");
   EXPECT_NE(head.find("\r\n" + DecodeFormHeader()), std::string::npos) << head;
   EXPECT_NE(head.find("\r\nContent-Length: 187\r\n"), std::string::npos) << head;
@@ -186,7 +176,7 @@ TEST_F(QrCodeTest, PictureAndFileAreUploadedAsPng) {
     return body.substr(start, body.size() - 47 - 2 - start);
   };
   Picture sent_qr = PictureFromPngStream(image(requests[0]));
-  EXPECT_EQ(ReadQrSymbol(RasterFromPicture(sent_qr, 300, 16)), "HELLO 123");
+  EXPECT_EQ(ReadBarcode(RasterFromPicture(sent_qr, 300, 16), Symbology::kQr), "HELLO 123");
   Picture sent_file = PictureFromPngStream(image(requests[1]));
   ASSERT_NE(sent_file, nullptr);
   EXPECT_EQ(sent_file->pixels, Bitmap(7)->pixels);

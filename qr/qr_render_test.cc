@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "qr/image_conversion.h"
-#include "testing/qr_testing.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {
@@ -39,7 +39,7 @@ TEST(RenderQrPicture, LongFiscalLinkScansAtPrinterResolutions) {
   EXPECT_TRUE(picture->pixels.empty());
   EXPECT_FLOAT_EQ(SmallestRectHeight(*picture), 1500.0f / 61);
   for (int dpi : {203, 300}) {
-    EXPECT_EQ(ReadQrSymbol(RasterFromPicture(picture, dpi, 16)), ToUtf8(link)) << dpi;
+    EXPECT_EQ(ReadBarcode(RasterFromPicture(picture, dpi, 16), Symbology::kQr), ToUtf8(link)) << dpi;
   }
 }
 
@@ -66,7 +66,7 @@ TEST(RenderQrPicture, FollowsTheRequestParameters) {
 
 TEST(RenderQrPicture, EncodesTheCharacterSetAsked) {
   auto read = [](const QrParameters& p) {
-    return ReadQrSymbol(RasterFromPicture(RenderQrPicture(p), 300, 16));
+    return ReadBarcode(RasterFromPicture(RenderQrPicture(p), 300, 16), Symbology::kQr);
   };
   EXPECT_EQ(read({u"a\u00F1o"}), "a\xC3\xB1o");
   EXPECT_EQ(read({u"a\u00F1o\u20AC", 100, 100, u"ISO-8859-1"}), "a\xF1o?");

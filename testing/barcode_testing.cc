@@ -1,8 +1,8 @@
-// Test support for the barcode code.
+// Test support for barcodes and QR symbols.
 #define ZX_USE_UTF8 1
 #include "testing/barcode_testing.h"
 
-#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +10,10 @@
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <cstdio>
+#include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -21,37 +23,6 @@ namespace {
 
 uint32_t Argb(uint32_t bgr) {
   return 0xFF000000u | ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-}
-
-// Runs `argv` and returns its standard output.
-std::optional<std::string> Capture(const std::vector<std::string>& argv) {
-  int fds[2];
-  if (pipe(fds) != 0) return std::nullopt;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> copy(argv);
-  std::vector<char*> args;
-  for (std::string& s : copy) args.push_back(s.data());
-  args.push_back(nullptr);
-  pid_t pid;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  close(fds[1]);
-  std::string out;
-  if (rc == 0) {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, n);
-  }
-  close(fds[0]);
-  if (rc != 0) return std::nullopt;
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return out;
 }
 
 }  // namespace
@@ -65,12 +36,8 @@ FakeCanvas::FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
 
 void FakeCanvas::Print(const Text& text, bool end_line) {
   prints.push_back({CurrentX, CurrentY, text, end_line, Font.Name, Font.Size});
-  if (end_line) {
-    CurrentX = 0;
-    CurrentY += TextHeight(text);
-  } else {
-    CurrentX += TextWidth(text);
-  }
+  CurrentX = end_line ? 0 : CurrentX + TextWidth(text);
+  if (end_line) CurrentY += TextHeight(text);
 }
 
 float FakeCanvas::TextWidth(const Text& text) {
@@ -79,34 +46,30 @@ float FakeCanvas::TextWidth(const Text& text) {
 
 float FakeCanvas::TextHeight(const Text&) { return 1.2f * Font.Size * UnitsPerPoint(); }
 
-void FakeCanvas::Fill(int left, int top, int w, int h, uint32_t color) {
-  for (int y = std::max(top, 0); y < std::min(top + h, height_); ++y) {
-    for (int x = std::max(left, 0); x < std::min(left + w, width_); ++x) {
-      pixels_[static_cast<size_t>(y) * width_ + x] = Argb(color);
-    }
-  }
-}
-
 void FakeCanvas::Line(float x1, float y1, float x2, float y2, uint32_t color) {
   lines.push_back({x1, y1, x2, y2, color, DrawWidth});
   int pen = std::max<int16_t>(DrawWidth, 1);
-  double px1 = x1 / units_per_pixel_, py1 = y1 / units_per_pixel_;
-  double px2 = x2 / units_per_pixel_, py2 = y2 / units_per_pixel_;
-  int left = static_cast<int>(std::floor(std::min(px1, px2)));
-  int top = static_cast<int>(std::floor(std::min(py1, py2)));
-  int right = static_cast<int>(std::floor(std::max(px1, px2)));
-  int bottom = static_cast<int>(std::floor(std::max(py1, py2)));
-  if (px1 == px2) {
-    Fill(left - (pen - 1) / 2, top, pen, std::max(bottom - top, 1), color);
-  } else if (py1 == py2) {
-    Fill(left, top - (pen - 1) / 2, std::max(right - left, 1), pen, color);
+  auto pixel = [&](float units) { return static_cast<int>(std::floor(units / units_per_pixel_)); };
+  int left = pixel(std::min(x1, x2)), right = pixel(std::max(x1, x2));
+  int top = pixel(std::min(y1, y2)), bottom = pixel(std::max(y1, y2));
+  if (x1 == x2) {
+    left -= (pen - 1) / 2;
+    right = left + pen;
+    bottom = std::max(bottom, top + 1);
+  } else if (y1 == y2) {
+    top -= (pen - 1) / 2;
+    bottom = top + pen;
+    right = std::max(right, left + 1);
+  } else {
+    right = left;  // slanted lines are not drawn
+  }
+  for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y) {
+    for (int x = std::max(left, 0); x < std::min(right, width_); ++x) {
+      pixels_[static_cast<size_t>(y) * width_ + x] = Argb(color);
+    }
   }
   CurrentX = x2;
   CurrentY = y2;
-}
-
-void FakeCanvas::PaintPicture(const Picture& picture, float x, float y) {
-  paintings.push_back({picture, x, y});
 }
 
 void FakeCanvas::Cls() {
@@ -121,9 +84,8 @@ void FakeCanvas::Cls() {
 void FakeCanvas::Resize(int pixel_width, int pixel_height) {
   std::vector<uint32_t> resized(static_cast<size_t>(pixel_width) * pixel_height, Argb(BackColor));
   for (int y = 0; y < std::min(height_, pixel_height); ++y) {
-    for (int x = 0; x < std::min(width_, pixel_width); ++x) {
-      resized[static_cast<size_t>(y) * pixel_width + x] = pixels_[static_cast<size_t>(y) * width_ + x];
-    }
+    std::copy_n(&pixels_[static_cast<size_t>(y) * width_], std::min(width_, pixel_width),
+                &resized[static_cast<size_t>(y) * pixel_width]);
   }
   pixels_ = std::move(resized);
   width_ = pixel_width;
@@ -145,94 +107,67 @@ std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float 
   return std::make_unique<FakeCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
 }
 
-std::optional<std::string> ReadBarcode(const std::vector<uint8_t>& grey, int width, int height,
-                                       Symbology format) {
-  ZXing::ImageView view(grey.data(), width, height, ZXing::ImageFormat::Lum);
+std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format) {
+  if (grey.pixels.empty()) return std::nullopt;
+  static const ZXing::BarcodeFormat kFormats[] = {
+      ZXing::BarcodeFormat::EAN13, ZXing::BarcodeFormat::EAN8, ZXing::BarcodeFormat::Code128,
+      ZXing::BarcodeFormat::Code39, ZXing::BarcodeFormat::QRCode};
+  ZXing::ImageView view(grey.pixels.data(), grey.width, grey.height, ZXing::ImageFormat::Lum);
   ZXing::DecodeHints hints;
-  switch (format) {
-    case Symbology::kEan13: hints.setFormats(ZXing::BarcodeFormat::EAN13); break;
-    case Symbology::kEan8: hints.setFormats(ZXing::BarcodeFormat::EAN8); break;
-    case Symbology::kCode128: hints.setFormats(ZXing::BarcodeFormat::Code128); break;
-    case Symbology::kCode39: hints.setFormats(ZXing::BarcodeFormat::Code39); break;
-  }
+  hints.setFormats(kFormats[static_cast<int>(format)]);
   hints.setTryHarder(true);
   ZXing::Result result = ZXing::ReadBarcode(view, hints);
   if (!result.isValid()) return std::nullopt;
-  return result.text();
+  if (format != Symbology::kQr) return result.text();
+  return std::string(result.bytes().begin(), result.bytes().end());
 }
 
 std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale) {
   if (!picture || picture->pixels.empty()) return std::nullopt;
   const int border = 20;
-  const int w = picture->pixel_width * scale + 2 * border;
-  const int h = picture->pixel_height * scale + 2 * border;
-  std::vector<uint8_t> grey(static_cast<size_t>(w) * h, 255);
+  GreyRaster grey;
+  grey.width = picture->pixel_width * scale + 2 * border;
+  grey.height = picture->pixel_height * scale + 2 * border;
+  grey.pixels.assign(static_cast<size_t>(grey.width) * grey.height, 255);
   for (int y = 0; y < picture->pixel_height * scale; ++y) {
     for (int x = 0; x < picture->pixel_width * scale; ++x) {
       uint32_t p = picture->pixels[static_cast<size_t>(y / scale) * picture->pixel_width + x / scale];
       // Premultiplied over white.
       uint32_t a = p >> 24;
       uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-      grey[static_cast<size_t>(y + border) * w + x + border] =
+      grey.pixels[static_cast<size_t>(y + border) * grey.width + x + border] =
           static_cast<uint8_t>(std::min<uint32_t>(255, lum + (255 - a)));
     }
   }
-  return ReadBarcode(grey, w, h, format);
+  return ReadBarcode(grey, format);
 }
 
-FormHarness::FormHarness() {
-  host.env = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
-  host.warn_sink = [this](const Text& text) { warnings.push_back(text); };
-  host.make_printer = [this](Trace*) -> std::unique_ptr<Printer> {
-    auto made = std::make_unique<RecordingPrinter>();
-    printer = made.get();
-    return made;
-  };
-}
-
-std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
-                                                   std::unique_ptr<Clipboard> clipboard) {
-  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : CanvasMaker(MakeFakeCanvas);
-  return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
-}
-
-GreyImage RasterisePdfPage(const std::string& pdf_path, int dpi) {
-  GreyImage image;
-  std::string prefix = pdf_path + "-" + std::to_string(dpi);
-  if (!Capture({"pdftoppm", "-f", "1", "-l", "1", "-singlefile", "-gray", "-r",
-                std::to_string(dpi), pdf_path, prefix})) {
-    return image;
-  }
-  std::FILE* f = std::fopen((prefix + ".pgm").c_str(), "rb");
-  if (f == nullptr) return image;
+GreyRaster RasterisePdf(const std::string& pdf_path, int dpi) {
+  // Binary PGM on standard output: "P5", width, height, maximum value, one
+  // white-space character, the pixels.
+  std::string pgm = ShellOutput("pdftoppm -f 1 -l 1 -gray -r " + std::to_string(dpi) + " " +
+                                ShellQuote(pdf_path) + " 2>/dev/null");
+  GreyRaster raster;
+  std::istringstream header(pgm);
+  std::string magic;
   int max_value = 0;
-  if (std::fscanf(f, "P5 %d %d %d", &image.width, &image.height, &max_value) == 3 &&
-      max_value == 255) {
-    std::fgetc(f);  // the one white-space character before the data
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    if (std::fread(image.pixels.data(), 1, image.pixels.size(), f) != image.pixels.size()) {
-      image = GreyImage();
-    }
-  } else {
-    image = GreyImage();
-  }
-  std::fclose(f);
-  return image;
+  header >> magic >> raster.width >> raster.height >> max_value;
+  size_t start = static_cast<size_t>(header.tellg()) + 1;
+  size_t size = static_cast<size_t>(raster.width) * raster.height;
+  if (!header || magic != "P5" || max_value != 255 || pgm.size() < start + size) return GreyRaster();
+  raster.pixels.assign(pgm.begin() + start, pgm.begin() + start + size);
+  return raster;
 }
 
-bool HaveZint() { return Capture({"zint", "--version"}).has_value(); }
+bool HaveZint() { return !ShellOutput("command -v zint").empty(); }
 
 std::string ZintModules(int symbology, const std::string& data) {
-  std::optional<std::string> dump =
-      Capture({"zint", "-b", std::to_string(symbology), "--dump", "-d", data});
-  if (!dump) return std::string();
-  std::string first_row = dump->substr(0, dump->find('\n'));
+  std::string dump = ShellOutput("zint -b " + std::to_string(symbology) + " --dump -d " +
+                                 ShellQuote(data) + " 2>/dev/null");
   std::string modules;
-  for (char c : first_row) {
-    int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
+  for (char c : dump.substr(0, dump.find('\n'))) {
+    int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (v < 0) continue;
     for (int bit = 3; bit >= 0; --bit) modules += (v >> bit) & 1 ? '1' : '0';
   }
   return modules;
@@ -247,6 +182,73 @@ std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, 
     }
   }
   return modules;
+}
+
+FormHarness::FormHarness() {
+  host.env = EnvOf({});
+  host.warn_sink = [this](const Text& text) { warnings.push_back(text); };
+  host.make_printer = [this](Trace*) -> std::unique_ptr<Printer> {
+    auto made = std::make_unique<RecordingPrinter>();
+    printer = made.get();
+    return made;
+  };
+}
+
+std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
+                                                   std::unique_ptr<Clipboard> clipboard) {
+  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : CanvasMaker(MakeFakeCanvas);
+  return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
+}
+
+QrTestServer::QrTestServer() {
+  std::string script = std::string(KALVENOR_SOURCE_DIR) + "/testing/qr_server.py";
+  std::string folder = folder_.root();
+  char* argv[] = {const_cast<char*>("python3"), script.data(), folder.data(), nullptr};
+  if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv, environ) != 0) {
+    pid_ = -1;
+    return;
+  }
+  // The server writes its port once it listens.
+  for (int i = 0; i < 400 && port_ == 0; ++i) {
+    std::string port = folder_.Read("port");
+    if (!port.empty()) port_ = std::stoi(port);
+    else std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+}
+
+QrTestServer::~QrTestServer() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void QrTestServer::SetCase(const std::string& name, const std::string& body) {
+  folder_.Write("body", body);
+  folder_.Write("case.tmp", name + " " + folder_.Path("body") + "\n");
+  std::rename(folder_.Path("case.tmp").c_str(), folder_.Path("case").c_str());
+}
+
+std::vector<std::string> QrTestServer::TakeRequests() {
+  std::vector<std::string> requests;
+  std::string name;
+  while (folder_.Exists(name = "request-" + std::to_string(next_request_))) {
+    requests.push_back(folder_.Read(name));
+    ++next_request_;
+  }
+  return requests;
+}
+
+Host MakeQrTestHost(const std::map<std::string, std::string>& env) {
+  Host host;
+  host.env = EnvOf(env);
+  host.files = MakeRealFileSystem(host.env);
+  HttpLimits limits;
+  limits.connect_ms = 500;
+  limits.total_ms = 1000;
+  limits.max_body_bytes = 64 * 1024;
+  host.http = MakeCurlHttp(limits);
+  return host;
 }
 
 }  // namespace kalvenor

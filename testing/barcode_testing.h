@@ -1,10 +1,14 @@
-// Test support for the barcode code: a canvas that records what is drawn
-// and keeps a raster of the lines, a real barcode reader for pictures, and
-// the module dump of an independent encoder (the zint tool).
+// Test support for barcodes and QR symbols: a canvas that records what is
+// drawn and keeps a raster of the lines, a real reader for pictures and
+// printed PDFs, an independent encoder's modules (the zint tool), a host for
+// the barcode form, and the stand-in QR service (testing/qr_server.py).
 #ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
 #define KALVENOR_TESTING_BARCODE_TESTING_H_
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +16,7 @@
 
 #include "barcode_form/frm_cod_barra.h"
 #include "platform/canvas.h"
+#include "qr/image_conversion.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -42,8 +47,8 @@ class FakeCanvas : public Canvas {
   float TextWidth(const Text& text) override;
   float TextHeight(const Text& text) override;
   void Line(float x1, float y1, float x2, float y2, uint32_t color) override;
-  void PaintPicture(const Picture& picture, float x, float y) override;
-  void EndDoc() override { ++end_docs; }
+  void PaintPicture(const Picture&, float, float) override {}
+  void EndDoc() override {}
   void Cls() override;
   int PixelWidth() const override { return width_; }
   int PixelHeight() const override { return height_; }
@@ -53,16 +58,9 @@ class FakeCanvas : public Canvas {
   // Everything since the last Cls.
   std::vector<RecordedLine> lines;
   std::vector<RecordedPrint> prints;
-  struct Painted {
-    Picture picture;
-    float x, y;
-  };
-  std::vector<Painted> paintings;
   int clears = 0;
-  int end_docs = 0;
 
  private:
-  void Fill(int left, int top, int w, int h, uint32_t color);
   float UnitsPerPoint() const { return 96.0f / 72.0f * units_per_pixel_; }
 
   float units_per_pixel_;
@@ -74,13 +72,23 @@ class FakeCanvas : public Canvas {
 std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
                                        uint32_t back_color);
 
-// The text of the one barcode of `format` that a real reader finds in the
-// picture's bitmap (scaled up `scale` times, on a white border), if any.
-enum class Symbology { kEan13, kEan8, kCode128, kCode39 };
+// What a real reader finds of the one symbol of `format` in a grey raster
+// (0 black, 255 white): the text of a barcode, the bytes of a QR symbol.
+enum class Symbology { kEan13, kEan8, kCode128, kCode39, kQr };
+std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format);
+// The same for a picture's bitmap, scaled up `scale` times on a white border.
 std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale = 2);
-// The same for a grey raster (0 black, 255 white) of `width` x `height`.
-std::optional<std::string> ReadBarcode(const std::vector<uint8_t>& grey, int width, int height,
-                                       Symbology format);
+// Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
+GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
+
+// True when the zint tool is installed.
+bool HaveZint();
+// The modules ("1" dark) of the first row of `zint -b <symbology> --dump`
+// for `data`, or "" when zint fails.
+std::string ZintModules(int symbology, const std::string& data);
+// Modules ("1" dark) from a list of vertical lines: column c is dark when a
+// black line lies at unit c, for columns `first` to `last`.
+std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
 
 // A host for the barcode form: warnings are kept, the printer records, the
 // environment is empty (no desktop session).
@@ -104,23 +112,34 @@ class FormHarness {
   std::vector<Text> warnings;
 };
 
-// A grey raster (0 black, 255 white).
-struct GreyImage {
-  int width = 0, height = 0;
-  std::vector<uint8_t> pixels;
+// The stand-in QR service, started in a folder of its own on 127.0.0.1.
+class QrTestServer {
+ public:
+  QrTestServer();
+  ~QrTestServer();
+  QrTestServer(const QrTestServer&) = delete;
+  QrTestServer& operator=(const QrTestServer&) = delete;
+
+  bool running() const { return port_ > 0; }
+  // "http://127.0.0.1:<port>".
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // Sets how the next requests are answered: `name` alone ("404", "hang"),
+  // or with `body` as the bytes to serve ("200", "close", "short", "301", "302").
+  void SetCase(const std::string& name, const std::string& body = std::string());
+  // Every request received so far, whole, and forgets them.
+  std::vector<std::string> TakeRequests();
+
+ private:
+  Sandbox folder_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+  int next_request_ = 1;
 };
-// Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
-GreyImage RasterisePdfPage(const std::string& pdf_path, int dpi);
 
-// True when the zint tool is installed.
-bool HaveZint();
-// The modules ("1" dark) that `zint -b <symbology> --dump` gives for `data`
-// (one row), or "" when zint fails.
-std::string ZintModules(int symbology, const std::string& data);
-
-// Modules ("1" dark) from a list of vertical lines: column c is dark when a
-// black line lies at unit c, for columns `first` to `last`.
-std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
+// A host with `env` as its whole environment, the real file system (drives
+// from KALVENOR_DRIVE_<letter> in `env`) and HTTP with short time limits, so
+// that a service that never answers costs a test one second.
+Host MakeQrTestHost(const std::map<std::string, std::string>& env);
 
 }  // namespace kalvenor
 

@@ -9,43 +9,55 @@
 
 namespace kalvenor {
 
+namespace fs = std::filesystem;
+
 Sandbox::Sandbox() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kalvenor-test-XXXXXX").string();
+  std::string pattern = (fs::temp_directory_path() / "kalvenor-test-XXXXXX").string();
   root_ = mkdtemp(pattern.data());
 }
 
 Sandbox::~Sandbox() {
   std::error_code ignored;
   // Folders a test made read-only must be writable again to be removed.
-  for (auto& entry : std::filesystem::recursive_directory_iterator(root_, ignored)) {
-    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+  fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+  for (auto& entry : fs::recursive_directory_iterator(root_, ignored)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
   }
-  std::filesystem::remove_all(root_, ignored);
+  fs::remove_all(root_, ignored);
 }
 
 void Sandbox::Write(const std::string& relative, const std::string& bytes) const {
-  std::filesystem::path path = Path(relative);
-  std::filesystem::create_directories(path.parent_path());
+  fs::create_directories(fs::path(Path(relative)).parent_path());
+  WriteBytes(Path(relative), bytes);
+}
+
+std::string Sandbox::Read(const std::string& relative) const { return ReadBytes(Path(relative)); }
+
+bool Sandbox::Exists(const std::string& relative) const { return fs::exists(Path(relative)); }
+
+void Sandbox::MakeFolder(const std::string& relative) const { fs::create_directories(Path(relative)); }
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string Sandbox::Read(const std::string& relative) const {
-  std::ifstream in(Path(relative), std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
-bool Sandbox::Exists(const std::string& relative) const { return std::filesystem::exists(Path(relative)); }
-
-void Sandbox::MakeFolder(const std::string& relative) const {
-  std::filesystem::create_directories(Path(relative));
+EnvLookup EnvOf(std::map<std::string, std::string> vars) {
+  return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
+    auto it = vars.find(name);
+    if (it == vars.end()) return std::nullopt;
+    return it->second;
+  };
 }
 
 void RecordingPrinter::Print(const Text& text, bool end_line) {
   PrintOp op;
-  op.kind = PrintOp::kPrint;
   op.text = text;
   op.x = CurrentX;
   op.y = CurrentY;
@@ -119,21 +131,20 @@ std::string ShellOutput(const std::string& command) {
   return out;
 }
 
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
                   std::map<std::string, std::string> extra_env) {
   sandbox.MakeFolder("C/CAJA");
   sandbox.MakeFolder("H/COMANDAS");
-  std::map<std::string, std::string> env = {
-      {"KALVENOR_DRIVE_C", sandbox.Path("C")},
-      {"KALVENOR_DRIVE_H", sandbox.Path("H")},
-  };
-  for (auto& [key, value] : extra_env) env[key] = value;
+  extra_env.try_emplace("KALVENOR_DRIVE_C", sandbox.Path("C"));
+  extra_env.try_emplace("KALVENOR_DRIVE_H", sandbox.Path("H"));
   Host host;
-  host.env = [env](const std::string& name) -> std::optional<std::string> {
-    auto it = env.find(name);
-    if (it == env.end()) return std::nullopt;
-    return it->second;
-  };
+  host.env = EnvOf(std::move(extra_env));
   host.files = MakeRealFileSystem(host.env);
   host.working_directory = sandbox.Path("C/CAJA");
   auto* recording = new RecordingPrinter();

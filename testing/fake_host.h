@@ -1,5 +1,5 @@
-// Test doubles: a sandbox folder for the drives, and a printer that records
-// every operation with simple, exact text metrics.
+// Test doubles: a temporary folder, a printer that records every operation
+// with simple, exact text metrics, and hosts over a sandbox.
 #ifndef KALVENOR_TESTING_FAKE_HOST_H_
 #define KALVENOR_TESTING_FAKE_HOST_H_
 
@@ -12,7 +12,8 @@
 
 namespace kalvenor {
 
-// A temporary folder, removed with everything in it at the end of the test.
+// A fresh folder under the system's temporary folder, removed with
+// everything in it (read-only parts included) when the object goes.
 class Sandbox {
  public:
   Sandbox();
@@ -31,6 +32,11 @@ class Sandbox {
  private:
   std::string root_;
 };
+void WriteBytes(const std::string& path, const std::string& bytes);
+std::string ReadBytes(const std::string& path);  // "" when unreadable
+
+// An environment of exactly `vars`.
+EnvLookup EnvOf(std::map<std::string, std::string> vars);
 
 // One recorded operation.
 struct PrintOp {
@@ -83,6 +89,8 @@ std::string Lines(const std::vector<std::string>& lines);
 
 // What a shell command prints on its standard output.
 std::string ShellOutput(const std::string& command);
+// `text` quoted for the shell.
+std::string ShellQuote(const std::string& text);
 
 // A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
 // working directory is sandbox "C/CAJA", and whose printer is `printer`

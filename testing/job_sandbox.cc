@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <utility>
 
 #include "platform/cairo_surfaces.h"
@@ -29,10 +27,7 @@ JobSandbox::JobSandbox() {
 }
 
 std::string JobSandbox::Example(const std::string& name) {
-  std::ifstream in(std::string(KALVENOR_SOURCE_DIR) + "/examples/" + name, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return ReadBytes(std::string(KALVENOR_SOURCE_DIR) + "/examples/" + name);
 }
 
 ProgramRun JobSandbox::Job(std::vector<std::string> args) const {
@@ -50,12 +45,7 @@ ProgramRun JobSandbox::SlipJob() const {
 
 Host JobSandbox::HostWith(std::unique_ptr<Printers> printers) const {
   Host host;
-  std::map<std::string, std::string> drives = env;
-  host.env = [drives](const std::string& name) -> std::optional<std::string> {
-    auto it = drives.find(name);
-    if (it == drives.end()) return std::nullopt;
-    return it->second;
-  };
+  host.env = EnvOf(env);
   host.files = MakeRealFileSystem(host.env);
   host.working_directory = sandbox.Path("C/CAJA");
   auto shared = std::make_shared<std::unique_ptr<Printers>>(std::move(printers));

@@ -1,115 +1,77 @@
 #!/usr/bin/env python3
-"""A stand-in for the QR services, for the tests.
+"""A stand-in for the QR services, for the tests: qr_server.py DIR
 
-    qr_server.py DIR
-
-Listens on 127.0.0.1 on a free port and writes the port to DIR/port. Every
-request is stored whole, as received, in DIR/request-N (N from 1), and
-answered as DIR/case says at that moment (one line: a case name and, for
-most cases, a file whose bytes are the body):
-
-    200 FILE       status 200 with the file as body and its Content-Length
-    close FILE     status 200, no Content-Length, the body ends at close
-    short FILE     status 200 announcing 100 bytes more than the file holds
-    404            status 404
-    301 FILE       a redirect to /followed, which would answer "200 FILE"
-    302 FILE       the same with status 302
-    hang           reads the request and never answers
-
-Stops on SIGTERM.
+Listens on a free port of 127.0.0.1 and writes it to DIR/port. Stores every
+request whole in DIR/request-N (N from 1) and answers as DIR/case says at
+that moment: a case name and, for most, a file whose bytes are the body.
+  200 FILE    the file with its Content-Length
+  close FILE  the file, no Content-Length: the body ends at close
+  short FILE  the file, announcing 100 bytes more than it holds
+  404         not found
+  301 FILE    a redirect to /followed, which answers "200 FILE"; 302 the same
+  hang        reads the request and never answers
 """
-
 import os
-import signal
 import socketserver
 import sys
 import threading
 import time
 
 DIR = sys.argv[1]
-counter_lock = threading.Lock()
-counter = [0]
+lock = threading.Lock()
+count = [0]
 
 
-def read_file(name):
-    with open(name, "rb") as f:
-        return f.read()
-
-
-def current_case():
-    try:
-        with open(os.path.join(DIR, "case"), encoding="utf-8") as f:
-            words = f.read().split(None, 1)
-    except FileNotFoundError:
-        return "404", None
-    if not words:
-        return "404", None
-    return words[0], (words[1].strip() if len(words) > 1 else None)
-
-
-def record(raw):
-    with counter_lock:
-        counter[0] += 1
-        n = counter[0]
-    name = os.path.join(DIR, "request-%d" % n)
+def write_atomic(name, data):
     with open(name + ".tmp", "wb") as f:
-        f.write(raw)
+        f.write(data)
     os.replace(name + ".tmp", name)
 
 
 class Handler(socketserver.StreamRequestHandler):
-    def read_request(self):
+    def answer(self, status, headers, body=b""):
+        head = "HTTP/1.1 %d X\r\n%sConnection: close\r\n\r\n" % (
+            status, "".join("%s: %s\r\n" % h for h in headers))
+        self.wfile.write(head.encode("ascii") + body)
+
+    def handle(self):
         head = b""
         while b"\r\n\r\n" not in head:
-            chunk = self.rfile.readline()
-            if not chunk:
-                return None
-            head += chunk
+            line = self.rfile.readline()
+            if not line:
+                return
+            head += line
         length = 0
         for line in head.split(b"\r\n")[1:]:
             name, _, value = line.partition(b":")
             if name.strip().lower() == b"content-length":
-                length = int(value.strip())
-        body = self.rfile.read(length) if length else b""
-        return head + body
-
-    def answer(self, status, reason, headers, body):
-        out = ("HTTP/1.1 %d %s\r\n" % (status, reason)).encode("ascii")
-        for name, value in headers:
-            out += ("%s: %s\r\n" % (name, value)).encode("ascii")
-        out += b"Connection: close\r\n\r\n" + body
-        self.wfile.write(out)
-        self.wfile.flush()
-
-    def handle(self):
-        raw = self.read_request()
-        if raw is None:
-            return
-        record(raw)
-        case, arg = current_case()
-        path = raw.split(b" ", 2)[1]
-        if path.startswith(b"/followed"):
+                length = int(value)
+        with lock:
+            count[0] += 1
+            n = count[0]
+        write_atomic(os.path.join(DIR, "request-%d" % n), head + self.rfile.read(length))
+        try:
+            with open(os.path.join(DIR, "case"), encoding="utf-8") as f:
+                case, _, arg = f.read().strip().partition(" ")
+        except FileNotFoundError:
+            case = "404"
+        if head.split(b" ", 2)[1].startswith(b"/followed"):
             case = "200"
         if case == "hang":
             while True:
                 time.sleep(1)
         if case == "404":
-            self.answer(404, "Not Found", [("Content-Length", "9")], b"not found")
-            return
-        body = read_file(arg)
-        if case == "200":
-            self.answer(200, "OK", [("Content-Length", str(len(body)))], body)
-        elif case == "close":
-            self.answer(200, "OK", [], body)
-        elif case == "short":
-            self.answer(200, "OK", [("Content-Length", str(len(body) + 100))], body)
-        elif case in ("301", "302"):
+            return self.answer(404, [("Content-Length", "9")], b"not found")
+        with open(arg, "rb") as f:
+            body = f.read()
+        if case in ("301", "302"):
             port = self.server.server_address[1]
-            self.answer(int(case), "Moved",
-                        [("Location", "http://127.0.0.1:%d/followed" % port),
-                         ("Content-Length", "0")], b"")
+            self.answer(int(case), [("Location", "http://127.0.0.1:%d/followed" % port),
+                                    ("Content-Length", "0")])
         else:
-            self.answer(500, "Unknown Case", [("Content-Length", "0")], b"")
+            extra = {"200": 0, "short": 100}
+            headers = [("Content-Length", str(len(body) + extra[case]))] if case in extra else []
+            self.answer(200, headers, body)
 
 
 class Server(socketserver.ThreadingTCPServer):
@@ -117,15 +79,6 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
 
 
-def main():
-    server = Server(("127.0.0.1", 0), Handler)
-    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
-    port_file = os.path.join(DIR, "port")
-    with open(port_file + ".tmp", "w") as f:
-        f.write(str(server.server_address[1]))
-    os.replace(port_file + ".tmp", port_file)
-    server.serve_forever()
-
-
-if __name__ == "__main__":
-    main()
+server = Server(("127.0.0.1", 0), Handler)
+write_atomic(os.path.join(DIR, "port"), str(server.server_address[1]).encode())
+server.serve_forever()

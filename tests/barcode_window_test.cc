@@ -449,9 +449,9 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyAndPrint) {
   std::optional<std::string> printed;
   EXPECT_TRUE(WaitFor([&] {
     if (!std::filesystem::exists(pdf)) return false;
-    GreyImage page = RasterisePdfPage(pdf, 300);
+    GreyRaster page = RasterisePdf(pdf, 300);
     if (page.pixels.empty()) return false;
-    printed = ReadBarcode(page.pixels, page.width, page.height, Symbology::kCode39);
+    printed = ReadBarcode(page, Symbology::kCode39);
     return true;
   })) << "nothing was printed";
   EXPECT_EQ(printed, "KALVENOR-393");

@@ -1,7 +1,7 @@
 // MemoryFileSystem: a FileSystem that keeps its files in memory, for tests
 // and fuzz targets that must run a whole job quickly and without a disk.
-#ifndef KALVENOR_TESTING_MEMORY_FILE_SYSTEM_H_
-#define KALVENOR_TESTING_MEMORY_FILE_SYSTEM_H_
+#ifndef KALVENOR_FUZZ_MEMORY_FILE_SYSTEM_H_
+#define KALVENOR_FUZZ_MEMORY_FILE_SYSTEM_H_
 
 #include <map>
 #include <memory>
@@ -46,4 +46,4 @@ class MemoryFileSystem : public FileSystem {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_TESTING_MEMORY_FILE_SYSTEM_H_
+#endif  // KALVENOR_FUZZ_MEMORY_FILE_SYSTEM_H_

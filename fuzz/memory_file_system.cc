@@ -1,5 +1,5 @@
 // The in-memory file system of tests and fuzz targets.
-#include "testing/memory_file_system.h"
+#include "fuzz/memory_file_system.h"
 
 #include "platform/dos_path.h"
 #include "platform/run_time_error.h"
