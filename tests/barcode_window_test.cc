@@ -4,12 +4,7 @@
 // symbol, the picture box follows the window's width, "Copiar " puts the
 // picture on the clipboard, "Imprimir" prints it and the warning box is a
 // modal dialog. Skipped where the program, Xvfb or the X tools are missing.
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -19,14 +14,14 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "testing/barcode_testing.h"
 #include "qr/image_conversion.h"
-
-extern char** environ;
+#include "testing/barcode_testing.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 namespace {
@@ -36,108 +31,26 @@ using std::chrono::milliseconds;
 
 // --- processes ---------------------------------------------------------------------
 
-bool OnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// Starts `argv` with the test's environment changed by `changes` ("NAME=value"
-// sets, "NAME=" drops). Standard output goes to `out_fd` (-1: /dev/null),
-// standard error to `err_path`; `fd3` becomes the child's descriptor 3.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& changes,
-            int out_fd = -1, const std::string& err_path = "/dev/null", int fd3 = -1) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry(*e);
-    bool changed = false;
-    for (const std::string& c : changes) {
-      if (entry.compare(0, c.find('=') + 1, c, 0, c.find('=') + 1) == 0) changed = true;
-    }
-    if (!changed) env.push_back(entry);
-  }
-  for (const std::string& c : changes) {
-    if (c.back() != '=') env.push_back(c);
-  }
-  std::vector<char*> envp, args;
-  for (std::string& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argv_copy(argv);
-  for (std::string& s : argv_copy) args.push_back(s.data());
-  args.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (out_fd >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  }
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  if (fd3 >= 0) posix_spawn_file_actions_adddup2(&actions, fd3, 3);
-  pid_t pid = -1;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
+std::string Quoted(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
 }
 
 void Stop(pid_t& pid) {
-  if (pid <= 0) return;
-  kill(pid, SIGTERM);
-  int status;
-  waitpid(pid, &status, 0);
+  if (pid > 0) kill(pid, SIGTERM);
   pid = -1;
 }
 
-// Reads `fd` to its end or until `deadline`.
-std::string ReadUntil(int fd, Clock::time_point deadline, bool* timed_out) {
-  std::string out;
-  char buffer[65536];
-  *timed_out = false;
-  for (;;) {
-    int left = static_cast<int>(
-        std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count());
-    if (left <= 0) {
-      *timed_out = true;
-      return out;
-    }
-    pollfd p = {fd, POLLIN, 0};
-    if (poll(&p, 1, left) <= 0) continue;
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) return out;
-    out.append(buffer, static_cast<size_t>(n));
+// `env` with the test's environment changed by `changes` ("NAME=value"
+// sets, "NAME=" drops), for a shell command line.
+std::string EnvCommand(const std::vector<std::string>& changes) {
+  std::string drops, sets;
+  for (const std::string& c : changes) {
+    if (c.back() == '=') drops += " -u " + c.substr(0, c.size() - 1);
+    else sets += " " + Quoted(c);
   }
-}
-
-// Runs a tool to its end (at most 5 s); its standard output when it exits 0.
-std::optional<std::string> RunTool(const std::vector<std::string>& argv,
-                                   const std::vector<std::string>& env) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-  pid_t pid = Spawn(argv, env, fds[1]);
-  close(fds[1]);
-  if (pid < 0) {
-    close(fds[0]);
-    return std::nullopt;
-  }
-  bool timed_out;
-  std::string out = ReadUntil(fds[0], Clock::now() + std::chrono::seconds(5), &timed_out);
-  close(fds[0]);
-  if (timed_out) kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  if (timed_out || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return out;
+  return "env" + drops + sets;
 }
 
 // Asks `ready` every 50 ms until it holds or `limit` passes.
@@ -217,24 +130,17 @@ class BarcodeWindow : public ::testing::Test {
     return;
 #endif
     for (const char* tool : {"Xvfb", "xdotool", "xwd", "xclip", "pdftoppm"}) {
-      if (!OnPath(tool)) {
+      if (ShellOutput(std::string("command -v ") + tool).empty()) {
         skip_reason_ = std::string(tool) + " is not installed; run scripts/setup.sh";
         return;
       }
     }
     // Xvfb picks a free display and writes its number on descriptor 3
-    // once it takes connections.
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    server_ = Spawn({"Xvfb", "-displayfd", "3", "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                     "-noreset"},
-                    {}, -1, "/dev/null", fds[1]);
-    close(fds[1]);
-    bool timed_out = false;
-    std::string number =
-        server_ > 0 ? ReadUntil(fds[0], Clock::now() + std::chrono::seconds(10), &timed_out) : "";
-    close(fds[0]);
-    while (!number.empty() && (number.back() == '\n' || number.back() == ' ')) number.pop_back();
+    // once it takes connections; the shell gives its process id first.
+    std::istringstream started(ShellOutput(
+        "Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>&1 >/dev/null 2>&1 </dev/null & echo $!"));
+    std::string number;
+    started >> server_ >> number;
     if (number.empty()) {
       Stop(server_);
       skip_reason_ = "no X server could be started (Xvfb failed)";
@@ -265,7 +171,12 @@ class BarcodeWindow : public ::testing::Test {
             "KALVENOR_TRACE=", "KALVENOR_PRINTER_DIR=" + dir_ + "/printers"};
   }
 
-  std::optional<std::string> Tool(std::vector<std::string> argv) { return RunTool(argv, Env()); }
+  // Runs an X tool (at most 5 s); its standard output.
+  std::string Tool(const std::vector<std::string>& argv) const {
+    std::string command = "timeout 5 " + EnvCommand(Env());
+    for (const std::string& arg : argv) command += " " + Quoted(arg);
+    return ShellOutput(command + " 2>/dev/null </dev/null");
+  }
 
   // Starts the program and waits for its window; false when it never shows.
   bool StartWindow(std::vector<std::string> env_changes = {}) {
@@ -276,21 +187,22 @@ class BarcodeWindow : public ::testing::Test {
 #endif
     std::vector<std::string> env = Env();
     env.insert(env.end(), env_changes.begin(), env_changes.end());
-    program_ = Spawn({binary}, env, -1, dir_ + "/stderr.txt");
+    program_ = std::atoi(ShellOutput(EnvCommand(env) + " " + Quoted(binary) + " </dev/null >/dev/null 2>" +
+                                     Quoted(dir_ + "/stderr.txt") + " & echo $!")
+                             .c_str());
     window_ = FindWindow(kCaption);
     if (window_.empty()) return false;
-    auto geometry = Tool({"xdotool", "getwindowgeometry", "--shell", window_});
-    if (!geometry) return false;
-    origin_x_ = ShellValue(*geometry, "X");
-    origin_y_ = ShellValue(*geometry, "Y");
-    return true;
+    std::string geometry = Tool({"xdotool", "getwindowgeometry", "--shell", window_});
+    origin_x_ = ShellValue(geometry, "X");
+    origin_y_ = ShellValue(geometry, "Y");
+    return !geometry.empty();
   }
 
   std::string FindWindow(const std::string& title) {
     std::string id;
     WaitFor([&] {
-      auto found = Tool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
-      if (found && !found->empty()) id = found->substr(0, found->find('\n'));
+      std::string found = Tool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
+      id = found.substr(0, found.find('\n'));
       return !id.empty();
     });
     return id;
@@ -302,8 +214,7 @@ class BarcodeWindow : public ::testing::Test {
   }
 
   std::optional<Screen> Shot() {
-    auto dump = Tool({"xwd", "-root", "-silent"});
-    return dump ? ParseXwd(*dump) : std::nullopt;
+    return ParseXwd(Tool({"xwd", "-root", "-silent"}));
   }
 
   // Clicks the middle of a control of the form (not one inside the frame).
@@ -431,8 +342,8 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyAndPrint) {
   Click(expected_->CmdCopiar);
   Picture copied;
   EXPECT_TRUE(WaitFor([&] {
-    auto png = Tool({"xclip", "-selection", "clipboard", "-t", "image/png", "-o"});
-    copied = png ? PictureFromPngStream(*png) : nullptr;
+    std::string png = Tool({"xclip", "-selection", "clipboard", "-t", "image/png", "-o"});
+    copied = png.empty() ? nullptr : PictureFromPngStream(png);
     return copied != nullptr;
   })) << "no image on the clipboard";
   if (copied) {
@@ -469,8 +380,7 @@ TEST_F(BarcodeWindow, WarningIsAModalDialog) {
   Tool({"xdotool", "windowfocus", "--sync", window_, "type", "X"});
   Tool({"xdotool", "windowfocus", "--sync", dialog, "key", "Return"});
   EXPECT_TRUE(WaitFor([&] {
-    auto found = Tool({"xdotool", "search", "--onlyvisible", "--name", "^Kalvenor$"});
-    return !found || found->empty();
+    return Tool({"xdotool", "search", "--onlyvisible", "--name", "^Kalvenor$"}).empty();
   })) << "OK did not close the dialog";
   // Typing reaches the text box again once the dialog is gone.
   Click(expected_->TxtCodigo);

@@ -41,12 +41,16 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
     std::string outcome;
     bool cleaned;  // the slip was cleaned, and copied, before the failure
     size_t documents;
+    std::string traced = "";  // a pattern the trace holds
   } cases[] = {
       {"H: unmapped", {{"KALVENOR_DRIVE_H", ""}}, {}, "ERROR: Path not found", false, 0},
       {"H: missing", {{"KALVENOR_DRIVE_H", "@nowhere"}}, {}, "ERROR: Path not found", false, 0},
       {"H: read-only", {}, {{"H/COMANDAS", 0555}}, "ERROR: Permission denied", false, 0},
       {"slip folder read-only", {}, {{"C/VENTAS", 0555}}, "ERROR: Permission denied", false, 0},
-      {"settings unreadable", {}, {{"C/CAJA/KALVENOR.INI", 0}}, "Finalizo correctamente.", true, 2},
+      // The defaults then: the large size 10 and no left margin, where the
+      // example settings say 11 and 60.
+      {"settings unreadable", {}, {{"C/CAJA/KALVENOR.INI", 0}}, "Finalizo correctamente.", true, 2,
+       R"("x":0,"y":[0-9.]+,"text":" TOTAL \$  2.365,25","font":"Consolas","size":10,)"},
       {"feed count unreadable", {}, {{"C/ZOV/COMANRNG.ZOV", 0}}, "Finalizo correctamente.", true, 2},
       {"printer folder read-only", {}, {{"printers/COMANDERA", 0555}}, "ERROR: Permission denied", true, 0},
   };
@@ -71,22 +75,8 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
     }
     EXPECT_EQ(job.Pdfs().size(), c.documents);
     EXPECT_EQ(HiddenFiles(job), std::vector<std::string>{});
+    EXPECT_TRUE(std::regex_search(job.sandbox.Read("trace.jsonl"), std::regex(c.traced)));
   }
-}
-
-// Settings that cannot be read bring back the defaults: the large size 10
-// and no left margin, where the example settings say 11 and 60.
-TEST(FaultTest, UnreadableSettingsPrintWithTheDefaults) {
-  JobSandbox job;
-  OpenToEveryone(job.sandbox.root());
-  chmod(job.sandbox.Path("C/CAJA/KALVENOR.INI").c_str(), 0);
-  ProgramRun run = job.SlipJob();
-  run.as_nobody = true;
-  ASSERT_EQ(RunProgram(run), 0);
-  std::string trace = job.sandbox.Read("trace.jsonl");
-  EXPECT_TRUE(std::regex_search(
-      trace, std::regex(R"("x":0,"y":[0-9.]+,"text":" TOTAL \$  2.365,25","font":"Consolas","size":10,)")))
-      << trace;
 }
 
 // A disk that fills up (a file size limit on the process: writes past it
@@ -117,80 +107,66 @@ TEST(FaultTest, FullDiskStopsTheJobAndLeavesNoPartialFile) {
   }
 }
 
+struct Outcome {
+  int status;
+  int writes;
+  std::string log;
+  size_t documents;
+};
+
+// Runs the slip job in process on a file layer that `inject` makes fail.
+Outcome RunFaulty(const JobSandbox& job, const std::function<void(FaultyFileSystem&)>& inject) {
+  RecordingPrinter* printer = nullptr;
+  Host host = MakeTestHost(job.sandbox, &printer);
+  auto faulty = std::make_unique<FaultyFileSystem>(std::move(host.files));
+  inject(*faulty);
+  FaultyFileSystem* files = faulty.get();
+  host.files = std::move(faulty);
+  int status = RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host);
+  return {status, files->writes(), job.sandbox.Read("C/VENTAS/LOG.TXT"), printer->documents.size()};
+}
+
 // The file layer failing one write after another, in process: every write
-// of the job fails once. Whatever fails, the slip is the original or the
-// cleaned bytes, the copy absent or whole, and the outcome is logged (or,
-// when the log itself cannot be written, the exit status says so).
-TEST(FaultTest, EachWriteOfAJobFailingOnce) {
+// of the job fails once, and each file it reads. Whatever fails, the slip is
+// the original or the cleaned bytes, the copy absent or whole, and the
+// outcome is logged (or, when the log itself cannot be written, the exit
+// status says so).
+TEST(FaultTest, EachWriteOrReadOfAJobFailing) {
   const std::string original = JobSandbox::Example("C0001234.TXT");
-  auto run_job = [&](const std::function<void(FaultyFileSystem&)>& inject, int* writes,
-                     std::string* log, size_t* documents, JobSandbox& job) {
-    RecordingPrinter* printer = nullptr;
-    Host host = MakeTestHost(job.sandbox, &printer);
-    auto faulty = std::make_unique<FaultyFileSystem>(std::move(host.files));
-    inject(*faulty);
-    FaultyFileSystem* files = faulty.get();
-    host.files = std::move(faulty);
-    int status = RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host);
-    *writes = files->writes();
-    *log = job.sandbox.Read("C/VENTAS/LOG.TXT");
-    *documents = printer->documents.size();
-    return status;
-  };
-  int total_writes = 0;
   {
     JobSandbox job;
-    std::string log;
-    size_t documents = 0;
-    ASSERT_EQ(run_job([](FaultyFileSystem&) {}, &total_writes, &log, &documents, job), 0);
-    ASSERT_EQ(log, kLogLine + std::string("Finalizo correctamente.\r\n"));
-    ASSERT_EQ(documents, 2u);
+    Outcome whole = RunFaulty(job, [](FaultyFileSystem&) {});
+    ASSERT_EQ(whole.log, kLogLine + std::string("Finalizo correctamente.\r\n"));
+    ASSERT_EQ(whole.documents, 2u);
     // The copy, the settings (made when missing), the cleaned slip, the log.
-    ASSERT_EQ(total_writes, 4);
+    ASSERT_EQ(whole.writes, 4);
   }
+  auto write = [](int n) { return [n](FaultyFileSystem& files) { files.FailWrites(n, n); }; };
+  auto read = [](const char* name) { return [name](FaultyFileSystem& files) { files.FailReadsOf(name); }; };
   struct Case {
-    int failing;
+    const char* name;
+    std::function<void(FaultyFileSystem&)> inject;
     std::string outcome;  // empty: the log cannot be written
+    size_t documents;
   } cases[] = {
-      {1, "ERROR: Disk full"},
-      {2, "Finalizo correctamente."},  // the settings fall back to the defaults
-      {3, "ERROR: Disk full"},
-      {4, ""},
+      {"write 1", write(1), "ERROR: Disk full", 0},
+      {"write 2", write(2), "Finalizo correctamente.", 2},  // the settings fall back to the defaults
+      {"write 3", write(3), "ERROR: Disk full", 0},
+      {"write 4", write(4), "", 2},
+      {"settings unreadable", read("KALVENOR.INI"), "Finalizo correctamente.", 2},
+      {"feed count unreadable", read("COMANRNG.ZOV"), "Finalizo correctamente.", 2},
+      {"slip unreadable", read("C0001234.TXT"), "ERROR: Permission denied", 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.failing);
+    SCOPED_TRACE(c.name);
     JobSandbox job;
-    int writes = 0;
-    std::string log;
-    size_t documents = 0;
-    int status = run_job([&](FaultyFileSystem& files) { files.FailWrites(c.failing, c.failing); },
-                         &writes, &log, &documents, job);
-    EXPECT_EQ(status, c.outcome.empty() ? 1 : 0);
-    EXPECT_EQ(log, c.outcome.empty() ? "" : kLogLine + c.outcome + "\r\n");
+    Outcome outcome = RunFaulty(job, c.inject);
+    EXPECT_EQ(outcome.status, c.outcome.empty() ? 1 : 0);
+    EXPECT_EQ(outcome.log, c.outcome.empty() ? "" : kLogLine + c.outcome + "\r\n");
+    EXPECT_EQ(outcome.documents, c.documents);
     std::string slip = job.sandbox.Read(kSlip);
     EXPECT_TRUE(slip == original || slip == original + "\r\n");
     EXPECT_TRUE(!job.sandbox.Exists(kCopy) || job.sandbox.Read(kCopy) == original);
-    EXPECT_EQ(documents, c.outcome == "ERROR: Disk full" ? 0u : 2u);
-  }
-  // Unreadable settings, feed count and slip.
-  struct ReadCase {
-    const char* file;
-    std::string outcome;
-  } read_cases[] = {
-      {"KALVENOR.INI", "Finalizo correctamente."},
-      {"COMANRNG.ZOV", "Finalizo correctamente."},
-      {"C0001234.TXT", "ERROR: Permission denied"},
-  };
-  for (const ReadCase& c : read_cases) {
-    SCOPED_TRACE(c.file);
-    JobSandbox job;
-    int writes = 0;
-    std::string log;
-    size_t documents = 0;
-    EXPECT_EQ(run_job([&](FaultyFileSystem& files) { files.FailReadsOf(c.file); }, &writes, &log,
-                      &documents, job),
-              0);
-    EXPECT_EQ(log, kLogLine + c.outcome + "\r\n");
   }
 }
 
