@@ -1,6 +1,8 @@
 // The configuration file reader.
 #include "app/config.h"
 
+#include <new>
+
 #include "platform/code_page.h"
 #include "platform/locale_number.h"
 #include "platform/run_time_error.h"
@@ -36,6 +38,8 @@ Config ReadConfiguration(Host& host) {
     config.large_size = CInt(ValueOfRecord(bytes, 5));
     return config;
   } catch (const RunTimeError&) {
+    return Config();
+  } catch (const std::bad_alloc&) {
     return Config();
   }
 }

@@ -52,7 +52,8 @@ void RunJobSteps(const std::string& command_line, Job& job, Host& host) {
     state.log_path = UCase(arguments[1]);
     state.fourth_switch = UCase(arguments[3]) == u"S";
   }
-  state.program_drive = Left(FromUtf8(host.env("KALVENOR_PROGRAM_DRIVE").value_or("C:")), 2);
+  std::string drive = host.env("KALVENOR_PROGRAM_DRIVE").value_or("");
+  state.program_drive = Left(FromUtf8(drive.empty() ? "C:" : drive), 2);  // empty: as unset
   state.slip_path = state.program_drive + state.slip_path;
   state.log_path = state.program_drive + state.log_path;
   job.prescan.prescription_flag = false;
@@ -66,10 +67,19 @@ void RunJobSteps(const std::string& command_line, Job& job, Host& host) {
   }
 }
 
+// The text with every control character (a CR or LF among them) shown as
+// "?", so that it stays on its one log line.
+Text OneLine(Text text) {
+  for (char16_t& c : text) {
+    if (c < 0x20 || c == 0x7F) c = u'?';
+  }
+  return text;
+}
+
 // Writes the two log lines through a temporary file and a rename, so the
 // sales system never reads half a log. False when it cannot be written.
 bool WriteLog(const JobState& state, const Text& outcome, Host& host, std::string* reason) {
-  Text log = u"Impresion de Comanda: " + state.slip_path + u"\r\n" + outcome + u"\r\n";
+  Text log = u"Impresion de Comanda: " + OneLine(state.slip_path) + u"\r\n" + OneLine(outcome) + u"\r\n";
   try {
     host.files->WriteFileAtomic(host.files->HostPath(state.log_path), EncodeAnsi(log));
     return true;

@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "platform/run_time_error.h"
@@ -49,6 +50,24 @@ std::string HostBaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+namespace {
+
+// The path with every symbolic link resolved; empty when it cannot be
+// resolved (a dangling link, missing like any other missing file).
+std::string Resolved(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return std::string();
+  std::string resolved = real;
+  std::free(real);
+  return resolved;
+}
+
+bool IsInside(const std::string& path, const std::string& folder) {
+  return path == folder || folder == "/" || path.starts_with(folder + "/");
+}
+
+}  // namespace
+
 std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
   std::string root;
   size_t start = 0;
@@ -79,11 +98,21 @@ std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
     }
   }
   flush();
+  // A symbolic link that leads out of the drive's folder counts as missing:
+  // a folder beyond it is "Path not found", a file "File not found".
   std::string path = root;
-  for (const std::string& part : parts) {
-    std::string name = MatchNameInFolder(path, part);
+  std::string real_root;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    std::string name = MatchNameInFolder(path, parts[i]);
     if (!path.ends_with('/')) path += '/';
     path += name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+    if (real_root.empty()) real_root = Resolved(root);
+    std::string target = Resolved(path);
+    if (!target.empty() && !real_root.empty() && !IsInside(target, real_root)) {
+      throw RunTimeError(i + 1 < parts.size() ? kPathNotFound : kFileNotFound);
+    }
   }
   return path;
 }

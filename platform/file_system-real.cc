@@ -1,6 +1,9 @@
 // The real file system behind FileSystem, with atomic replacement of files.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,6 +41,32 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
+// Closes a descriptor when it goes out of scope.
+struct FdCloser {
+  int fd;
+  ~FdCloser() { close(fd); }
+};
+
+[[noreturn]] void RaiseTooLarge() {
+  throw RunTimeError(kPathFileAccessError,
+                     "File too large (over " + std::to_string(kMaxHostFileBytes >> 20) + " MB)");
+}
+
+// A new temporary file "folder/.kalvenor-PID-NAME.N" created with mode 0666
+// less the umask, never through an existing name or link.
+int CreateTemporary(const std::string& host_path, std::string* temp) {
+  static unsigned serial = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    *temp = HostParent(host_path) + "/.kalvenor-" + std::to_string(getpid()) + "-" +
+            HostBaseName(host_path) + "." + std::to_string((now.tv_nsec ^ ++serial) % 1000000);
+    int fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 class RealFileSystem : public FileSystem {
  public:
   explicit RealFileSystem(EnvLookup env) : env_(std::move(env)) {}
@@ -58,38 +87,48 @@ class RealFileSystem : public FileSystem {
   }
 
   std::string ReadFile(const std::string& host_path) override {
-    int fd = open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO with no writer must not hold the job.
+    int fd = open(host_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) throw OpenError(errno, host_path);
+    FdCloser closer{fd};
     struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      close(fd);
-      throw RunTimeError(kPathFileAccessError);
-    }
+    if (fstat(fd, &st) != 0) throw ErrorFromErrno(errno);
+    if (!S_ISREG(st.st_mode)) throw RunTimeError(kPathFileAccessError);
+    if (st.st_size > kMaxHostFileBytes) RaiseTooLarge();
+    // One buffer of the file's size (and room for a line end the cleaning
+    // adds), grown only when the file grows while it is read.
     std::string bytes;
-    char buffer[65536];
-    for (;;) {
-      ssize_t n = read(fd, buffer, sizeof buffer);
+    bytes.reserve(static_cast<size_t>(st.st_size) + 2);
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        int err = errno;
-        close(fd);
-        throw ErrorFromErrno(err);
-      }
+      if (n < 0) throw ErrorFromErrno(errno);
       if (n == 0) break;
-      bytes.append(buffer, static_cast<size_t>(n));
+      done += static_cast<size_t>(n);
     }
-    close(fd);
+    bytes.resize(done);
+    char more[65536];
+    while (done == static_cast<size_t>(st.st_size)) {  // grown since fstat: read on, within the limit
+      ssize_t n = read(fd, more, sizeof more);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw ErrorFromErrno(errno);
+      if (n == 0) break;
+      if (static_cast<long>(bytes.size()) + n > kMaxHostFileBytes) RaiseTooLarge();
+      bytes.append(more, static_cast<size_t>(n));
+    }
     return bytes;
   }
 
   void WriteFileAtomic(const std::string& host_path, const std::string& bytes) override {
-    std::string temp = HostParent(host_path) + "/." + HostBaseName(host_path) + ".XXXXXX";
-    int fd = mkstemp(temp.data());
+    RemoveStaleTemporaryFiles(HostParent(host_path));
+    std::string temp;
+    int fd = CreateTemporary(host_path, &temp);
     if (fd < 0) throw OpenError(errno, host_path);
-    // Keep the permissions of the file being replaced; new files get 0644.
+    // A replaced file keeps its permissions, never set-ID or sticky bits.
     struct stat st;
-    mode_t mode = stat(host_path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    fchmod(fd, mode);
+    if (stat(host_path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 0777);
     if (!WriteAll(fd, bytes) || fsync(fd) != 0) {
       int err = errno;
       close(fd);
@@ -108,7 +147,9 @@ class RealFileSystem : public FileSystem {
   }
 
   void CreateIfMissing(const std::string& host_path) override {
-    int fd = open(host_path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    int fd = open(host_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                  0666);
+    if (fd < 0 && errno == EEXIST) return;
     if (fd < 0) throw OpenError(errno, host_path);
     close(fd);
   }
@@ -123,6 +164,27 @@ class RealFileSystem : public FileSystem {
 };
 
 }  // namespace
+
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const std::string prefix = ".kalvenor-";
+  time_t now = time(nullptr);
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (!name.starts_with(prefix)) continue;
+    char* end = nullptr;
+    long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || *end != '-' || pid == getpid()) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // still running
+    std::string path = folder + "/" + name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= 60) {
+      unlink(path.c_str());
+    }
+  }
+  closedir(dir);
+}
 
 std::unique_ptr<FileSystem> MakeRealFileSystem(EnvLookup env) {
   return std::make_unique<RealFileSystem>(std::move(env));

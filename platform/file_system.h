@@ -29,21 +29,34 @@ class FileSystem {
   // unreadable parent.
   virtual bool Exists(const std::string& host_path) = 0;
 
-  // The whole file as bytes.
+  // The whole file as bytes. Only an ordinary file is read (a folder, a
+  // FIFO or a device raises "Path/File access error" without waiting), and
+  // one over kMaxHostFileBytes raises "File too large".
   virtual std::string ReadFile(const std::string& host_path) = 0;
   // Replaces the file with `bytes` atomically: a temporary file in the same
   // folder, flushed, then renamed over the target. On failure the target is
-  // untouched and the temporary file is removed.
+  // untouched and the temporary file is removed. A new file gets 0666 less
+  // the umask; a replaced one keeps its permission bits, less set-user-ID,
+  // set-group-ID and sticky. A final symbolic link is replaced, not followed.
   virtual void WriteFileAtomic(const std::string& host_path, const std::string& bytes) = 0;
   // Copies a file over `to`, atomically as above.
   virtual void CopyFile(const std::string& from, const std::string& to) = 0;
-  // Creates an empty file when none exists (an existing one is left alone).
+  // Creates an empty file when nothing has that name (an existing file,
+  // FIFO or symbolic link, dangling or not, is left alone).
   virtual void CreateIfMissing(const std::string& host_path) = 0;
 
   // A name in `folder` matching `name` ignoring case, or `folder/name` when
   // there is none.
   virtual std::string FindInFolder(const std::string& folder, const std::string& name) = 0;
 };
+
+// The largest host file a job reads (slips, labels, replies, settings).
+inline constexpr long kMaxHostFileBytes = 256L << 20;
+
+// Removes from `folder` the temporary files ".kalvenor-PID-..." of
+// processes that are gone (killed mid-write), once they are a minute old:
+// a live job on another machine sharing the folder is never touched.
+void RemoveStaleTemporaryFiles(const std::string& folder);
 
 using EnvLookup = std::function<std::optional<std::string>(const std::string& name)>;
 

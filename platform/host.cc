@@ -1,6 +1,7 @@
 // The host of a real run.
 #include "platform/host.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,13 @@ std::string FontConfigurationPath(const EnvLookup& env) {
     if (access(candidate.c_str(), R_OK) == 0) return candidate;
   }
   return std::string();
+}
+
+// A settings file is read only when it is an ordinary file of a sane size:
+// a FIFO or a device (/dev/zero) would hold the job or fill its memory.
+bool IsSaneSettingsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= (1 << 20);
 }
 
 // KALVENOR_CUPS_WAIT: whole seconds to follow each CUPS job, up to an
@@ -64,8 +72,18 @@ Host MakeRealHost() {
   host.working_directory = getcwd(cwd, sizeof cwd) != nullptr ? cwd : ".";
   host.trace = std::make_unique<Trace>(GetEnv("KALVENOR_TRACE").value_or(""));
   host.http = MakeCurlHttp();
+  host.warn_sink = [](const Text& text) { std::fprintf(stderr, "%s\n", ToUtf8(text).c_str()); };
   EnvLookup env = host.env;
-  LoadFontConfiguration(FontConfigurationPath(env));
+  if (!host.trace->problem().empty()) {
+    host.Warn(FromUtf8("KALVENOR_TRACE: " + *env("KALVENOR_TRACE") + ": " + host.trace->problem() +
+                       "; no trace is written"));
+  }
+  std::string fonts = FontConfigurationPath(env);
+  if (!fonts.empty() && !IsSaneSettingsFile(fonts)) {
+    host.Warn(FromUtf8("KALVENOR_FONTS_CONF: " + fonts + " is not an ordinary file of at most 1 MB; not read"));
+    fonts.clear();
+  }
+  LoadFontConfiguration(fonts);
   host.make_printer = [env](Trace* trace) {
     std::unique_ptr<Printers> printers;
     if (auto folder = env("KALVENOR_PRINTER_DIR")) {
@@ -75,7 +93,6 @@ Host MakeRealHost() {
     }
     return MakeCairoPrinter(std::move(printers), trace);
   };
-  host.warn_sink = [](const Text& text) { std::fprintf(stderr, "%s\n", ToUtf8(text).c_str()); };
   return host;
 }
 

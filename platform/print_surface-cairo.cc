@@ -53,14 +53,29 @@ class TextEngine {
     return layout;
   }
 
-  // Logical width and height of `text`, in points.
+  // Logical width and height of `text`, in points. A layout's extents are
+  // ints of 1/1024 point, so a long text is measured in pieces short enough
+  // not to wrap, their widths added in a double; a width past 16 bits of
+  // twips raises "Overflow" as soon as it is reached, so a huge line costs
+  // one piece of memory and only the pieces up to the bound.
   void Measure(const Text& text, const FontState& font, double* width, double* height) {
-    PangoLayout* layout = Layout(text, font);
-    PangoRectangle logical;
-    pango_layout_get_extents(layout, nullptr, &logical);
-    *width = static_cast<double>(logical.width) / PANGO_SCALE;
-    *height = static_cast<double>(logical.height) / PANGO_SCALE;
-    g_object_unref(layout);
+    double size = std::max(1.0, std::abs(static_cast<double>(font.Size)));
+    size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (PANGO_SCALE * 4 * size), 1.0, 4096.0));
+    *width = 0;
+    *height = 0;
+    for (size_t at = 0; at < text.size() || at == 0;) {
+      size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
+      if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
+      PangoLayout* layout = Layout(n == text.size() ? text : text.substr(at, n), font);
+      PangoRectangle logical;
+      pango_layout_get_extents(layout, nullptr, &logical);
+      g_object_unref(layout);
+      *width += static_cast<double>(logical.width) / PANGO_SCALE;
+      *height = std::max(*height, static_cast<double>(logical.height) / PANGO_SCALE);
+      if (*width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
+      at += n;
+      if (n == 0) break;
+    }
   }
 
   const std::vector<Text>& Families() {
@@ -289,7 +304,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
 
   void RequirePrinter() {
     if (current_ < 0 || printers_->Names().empty()) {
-      throw RunTimeError(kPrinterError, "Printer error: no printer is installed");
+      throw RunTimeError(kPrinterError, "Printer error: " + printers_->NoPrinterReason());
     }
   }
 

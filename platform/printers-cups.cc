@@ -49,17 +49,17 @@ using DestInfo = std::unique_ptr<cups_dinfo_t, DestInfoDeleter>;
 
 // The width of the media a destination prints on when a job names none: the
 // queue's "media" option, else the printer's media default.
-double DefaultMediaWidthMm(cups_dest_t* dest, cups_dinfo_t* info) {
+double DefaultMediaWidthMm(http_t* http, cups_dest_t* dest, cups_dinfo_t* info) {
   std::string media;
   if (const char* option = cupsGetOption(CUPS_MEDIA, dest->num_options, dest->options)) {
     media = option;
   } else if (ipp_attribute_t* attr =
-                 cupsFindDestDefault(CUPS_HTTP_DEFAULT, dest, info, CUPS_MEDIA)) {
+                 cupsFindDestDefault(http, dest, info, CUPS_MEDIA)) {
     if (const char* value = ippGetString(attr, 0, nullptr)) media = value;
   }
   if (media.empty()) return 0;
   cups_size_t size;
-  if (cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest, info, media.c_str(), 0, &size) &&
+  if (cupsGetDestMediaByName(http, dest, info, media.c_str(), 0, &size) &&
       size.width > 0) {
     return size.width / 100.0;  // hundredths of millimetres
   }
@@ -70,14 +70,14 @@ double DefaultMediaWidthMm(cups_dest_t* dest, cups_dinfo_t* info) {
   return known != nullptr && known->width > 0 ? known->width / 100.0 : 0;
 }
 
-// True when the CUPS server accepts a connection; tells "no such printer"
-// apart from "no server" when a destination cannot be found.
-bool ServerReachable() {
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC,
-                              cupsEncryption(), 1, 5000, nullptr);
-  if (http == nullptr) return false;
-  httpClose(http);
-  return true;
+// Every CUPS connection and request waits at most this long for the server
+// (a server that accepts but never answers must not hold the job).
+constexpr int kCupsAnswerSeconds = 5;
+
+// The server as the failure names it: its socket, or host:port.
+std::string ServerName() {
+  std::string server = cupsServer();
+  return server.starts_with("/") ? server : server + ":" + std::to_string(ippPort());
 }
 
 // An IPP response, owned.
@@ -100,7 +100,7 @@ std::string Keywords(ipp_t* response, const char* attribute) {
 }
 
 // Asks the server for some attributes of a job or a printer.
-IppResponse AskServer(ipp_op_t operation, const char* uri_name, const std::string& uri,
+IppResponse AskServer(http_t* http, ipp_op_t operation, const char* uri_name, const std::string& uri,
                       std::initializer_list<const char*> wanted) {
   ipp_t* request = ippNewRequest(operation);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, uri_name, nullptr, uri.c_str());
@@ -109,15 +109,15 @@ IppResponse AskServer(ipp_op_t operation, const char* uri_name, const std::strin
   std::vector<const char*> names(wanted);
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(names.size()), nullptr, names.data());
-  return IppResponse(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+  return IppResponse(cupsDoRequest(http, request, "/"));
 }
 
 // The printer's state reasons and message, as "reasons: paused (Paused)".
-std::string PrinterStateOf(const std::string& name) {
+std::string PrinterStateOf(http_t* http, const std::string& name) {
   char uri[HTTP_MAX_URI];
   httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
                    "/printers/%s", name.c_str());
-  IppResponse response = AskServer(IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", uri,
+  IppResponse response = AskServer(http, IPP_OP_GET_PRINTER_ATTRIBUTES, "printer-uri", uri,
                                    {"printer-state-reasons", "printer-state-message"});
   if (response == nullptr) return "printer state unknown (" + LastCupsError() + ")";
   std::string reasons = Keywords(response.get(), "printer-state-reasons");
@@ -182,6 +182,12 @@ class CupsPrinters : public Printers {
   ~CupsPrinters() override {
     if (dests_ != nullptr) cupsFreeDests(num_dests_, dests_);
     if (named_dest_ != nullptr) cupsFreeDests(1, named_dest_);
+    if (http_ != nullptr) httpClose(http_);
+  }
+
+  std::string NoPrinterReason() override {
+    Load();
+    return server_problem_.empty() ? "no printer is installed" : server_problem_;
   }
 
   const std::vector<std::string>& Names() override {
@@ -199,8 +205,8 @@ class CupsPrinters : public Printers {
     if (known != media_width_mm_.end()) return known->second;
     double width_mm = 0;
     if (cups_dest_t* dest = FindDest(name)) {
-      DestInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest));
-      if (info != nullptr) width_mm = DefaultMediaWidthMm(dest, info.get());
+      DestInfo info(cupsCopyDestInfo(Http(), dest));
+      if (info != nullptr) width_mm = DefaultMediaWidthMm(Http(), dest, info.get());
     }
     media_width_mm_[name] = width_mm;
     return width_mm;
@@ -210,11 +216,10 @@ class CupsPrinters : public Printers {
                      const std::string& title) override {
     cups_dest_t* dest = FindDest(name);
     if (dest == nullptr) {
-      RaisePrinterError(name, ServerReachable() ? LastCupsError()
-                                                : "the CUPS server does not answer");
+      RaisePrinterError(name, server_problem_.empty() ? Why() : server_problem_);
     }
-    DestInfo info(cupsCopyDestInfo(CUPS_HTTP_DEFAULT, dest));
-    if (info == nullptr) RaisePrinterError(name, LastCupsError());
+    DestInfo info(cupsCopyDestInfo(Http(), dest));
+    if (info == nullptr) RaisePrinterError(name, Why());
 
     const char* job_title = title.empty() ? "Kalvenor" : title.c_str();
     int num_options = 0;
@@ -222,13 +227,13 @@ class CupsPrinters : public Printers {
     std::string media = PageMediaOf(pdf);
     if (!media.empty()) num_options = cupsAddOption(CUPS_MEDIA, media.c_str(), num_options, &options);
     int job_id = 0;
-    bool created = !Failed(cupsCreateDestJob(CUPS_HTTP_DEFAULT, dest, info.get(), &job_id,
+    bool created = !Failed(cupsCreateDestJob(Http(), dest, info.get(), &job_id,
                                              job_title, num_options, options));
     cupsFreeOptions(num_options, options);
     if (!created || job_id <= 0) {
-      RaisePrinterError(name, LastCupsError());
+      RaisePrinterError(name, Why());
     }
-    if (cupsStartDestDocument(CUPS_HTTP_DEFAULT, dest, info.get(), job_id,
+    if (cupsStartDestDocument(Http(), dest, info.get(), job_id,
                               job_title, DocumentFormatOf(pdf), 0, nullptr,
                               /*last_document=*/1) != HTTP_STATUS_CONTINUE) {
       CancelAndRaise(name, dest, job_id);
@@ -236,12 +241,12 @@ class CupsPrinters : public Printers {
     constexpr size_t kChunk = 64 * 1024;
     for (size_t at = 0; at < pdf.size(); at += kChunk) {
       size_t length = std::min(kChunk, pdf.size() - at);
-      if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.data() + at, length) !=
+      if (cupsWriteRequestData(Http(), pdf.data() + at, length) !=
           HTTP_STATUS_CONTINUE) {
         CancelAndRaise(name, dest, job_id);
       }
     }
-    if (Failed(cupsFinishDestDocument(CUPS_HTTP_DEFAULT, dest, info.get()))) {
+    if (Failed(cupsFinishDestDocument(Http(), dest, info.get()))) {
       CancelAndRaise(name, dest, job_id);
     }
     if (wait_seconds_ > 0) WaitUntilPrinted(name, dest, job_id);
@@ -254,7 +259,9 @@ class CupsPrinters : public Printers {
   void Load() {
     if (loaded_) return;
     loaded_ = true;
-    num_dests_ = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests_);
+    if (Http() == nullptr) return;
+    num_dests_ = cupsGetDests2(Http(), &dests_);
+    if (timed_out_) server_problem_ = SilentServer();
     int default_dest = -1;
     for (int i = 0; i < num_dests_; ++i) {
       const cups_dest_t& dest = dests_[i];
@@ -279,10 +286,38 @@ class CupsPrinters : public Printers {
     return -1;
   }
 
+  // The connection to the CUPS server, made on first use, every wait on it
+  // bounded; null when no server accepts one.
+  http_t* Http() {
+    if (http_ != nullptr || !server_problem_.empty()) return http_;
+    http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                         kCupsAnswerSeconds * 1000, nullptr);
+    if (http_ == nullptr) {
+      server_problem_ = "no CUPS server at " + ServerName() + " (" + LastCupsError() + ")";
+    } else {
+      httpSetTimeout(http_, kCupsAnswerSeconds, GiveUp, this);
+    }
+    return http_;
+  }
+
+  static int GiveUp(http_t*, void* self) {
+    static_cast<CupsPrinters*>(self)->timed_out_ = true;
+    return 0;  // stop waiting
+  }
+
+  // What went wrong with the last request.
+  std::string Why() const { return timed_out_ ? SilentServer() : LastCupsError(); }
+
+  std::string SilentServer() const {
+    return "the CUPS server at " + ServerName() + " did not answer within " +
+           std::to_string(kCupsAnswerSeconds) + " s";
+  }
+
   // The destination `name`, preferring the plain queue over its instances;
   // asks the server for one added since start. Null when there is none.
   cups_dest_t* FindDest(const std::string& name) {
     Load();
+    if (Http() == nullptr) return nullptr;
     cups_dest_t* dest = cupsGetDest(name.c_str(), nullptr, num_dests_, dests_);
     if (dest != nullptr) return dest;
     for (int i = 0; i < num_dests_; ++i) {
@@ -292,7 +327,7 @@ class CupsPrinters : public Printers {
       if (name == named_dest_->name) return named_dest_;
       cupsFreeDests(1, named_dest_);
     }
-    named_dest_ = cupsGetNamedDest(CUPS_HTTP_DEFAULT, name.c_str(), nullptr);
+    named_dest_ = cupsGetNamedDest(Http(), name.c_str(), nullptr);
     return named_dest_;
   }
 
@@ -300,8 +335,8 @@ class CupsPrinters : public Printers {
   // CUPS said about the failure.
   [[noreturn]] void CancelAndRaise(const std::string& name, cups_dest_t* dest,
                                    int job_id) {
-    std::string what = LastCupsError();
-    cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, job_id);
+    std::string what = Why();
+    cupsCancelDestJob(Http(), dest, job_id);
     RaisePrinterError(name, what);
   }
 
@@ -318,9 +353,9 @@ class CupsPrinters : public Printers {
     std::string what;
     for (;;) {
       IppResponse response =
-          AskServer(IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri, {"job-state", "job-state-reasons"});
+          AskServer(Http(), IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri, {"job-state", "job-state-reasons"});
       if (response == nullptr) {
-        what = "job " + std::to_string(job_id) + " cannot be followed: " + LastCupsError();
+        what = "job " + std::to_string(job_id) + " cannot be followed: " + Why();
         break;
       }
       int state = ippGetInteger(ippFindAttribute(response.get(), "job-state", IPP_TAG_ENUM), 0);
@@ -340,12 +375,15 @@ class CupsPrinters : public Printers {
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::string state = PrinterStateOf(name);
-    cupsCancelDestJob(CUPS_HTTP_DEFAULT, dest, job_id);
+    std::string state = PrinterStateOf(Http(), name);
+    cupsCancelDestJob(Http(), dest, job_id);
     RaisePrinterError(name, what + "; " + state);
   }
 
   const int wait_seconds_;
+  http_t* http_ = nullptr;
+  bool timed_out_ = false;
+  std::string server_problem_;  // no server, or one that does not answer
   bool loaded_ = false;
   cups_dest_t* dests_ = nullptr;
   int num_dests_ = 0;

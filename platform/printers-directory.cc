@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/printers.h"
 #include "platform/run_time_error.h"
 
@@ -190,6 +191,7 @@ class FolderPrinters : public Printers {
   static std::string WriteTemporary(const std::string& folder,
                                     const std::string& bytes) {
     static std::atomic<unsigned> serial{0};
+    RemoveStaleTemporaryFiles(folder);
     for (;;) {
       std::ostringstream name;
       name << folder << "/.kalvenor-" << getpid() << "-" << serial++ << ".tmp";

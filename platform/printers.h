@@ -33,6 +33,9 @@ class Printers {
   // complete DSC document, "%!PS" first) rather than as PDF, because it
   // prints PostScript sooner. Submit takes either.
   virtual bool PrefersPostScript(const std::string& /*name*/) { return false; }
+  // Why Names() is empty, for the job's failure: the back end may know that
+  // its server is missing or silent rather than without printers.
+  virtual std::string NoPrinterReason() { return "no printer is installed"; }
 };
 
 // The CUPS destinations of the local CUPS server. With `wait_seconds` > 0

@@ -1,39 +1,37 @@
 // The text stream of the slip and label readers.
 #include "platform/text_stream.h"
 
+#include <algorithm>
+
 #include "platform/code_page.h"
 #include "platform/run_time_error.h"
 
 namespace kalvenor {
 
 void TextStream::LoadFromFile(FileSystem& files, const std::string& host_path) {
-  std::string bytes = files.ReadFile(host_path);
-  if (LCase(charset_) == u"cp437") {
-    text_ = DecodeCp437(bytes);
-  } else if (LCase(charset_) == u"windows-1252") {
-    text_ = DecodeAnsi(bytes);
-  } else {
-    throw RunTimeError(kInvalidProcedureCall);
-  }
+  bytes_ = files.ReadFile(host_path);
   position_ = 0;
+  ansi_ = LCase(charset_) == u"windows-1252";
+  if (!ansi_ && LCase(charset_) != u"cp437") throw RunTimeError(kInvalidProcedureCall);
+}
+
+Text TextStream::Decode(std::string_view bytes) const {
+  return ansi_ ? DecodeAnsi(bytes) : DecodeCp437(bytes);
 }
 
 Text TextStream::ReadAll() {
-  Text rest = text_.substr(position_);
-  position_ = text_.size();
-  return rest;
+  std::string_view rest = std::string_view(bytes_).substr(std::min(position_, bytes_.size()));
+  position_ = bytes_.size();
+  return Decode(rest);
 }
 
 Text TextStream::ReadLine() {
-  size_t end = text_.find(u"\r\n", position_);
-  Text line;
-  if (end == Text::npos) {
-    line = text_.substr(position_);
-    position_ = text_.size();
-  } else {
-    line = text_.substr(position_, end - position_);
-    position_ = end + 2;
-  }
+  size_t end = bytes_.find('\n', position_);
+  if (end == std::string::npos) end = bytes_.size();
+  size_t next = end + 1;
+  if (end > position_ && end < bytes_.size() && bytes_[end - 1] == '\r') --end;
+  Text line = Decode(std::string_view(bytes_).substr(position_, end - position_));
+  position_ = next;
   return line;
 }
 

@@ -1,6 +1,8 @@
 // TextStream: the text stream the slip and label readers use. It loads a
 // whole file, decodes it from its character set, and hands out the text
-// whole or line by line (lines end with CR LF; a lone LF stays in the line).
+// whole or line by line (a line ends with CR LF or with a lone LF). The file
+// is kept as its bytes and decoded a line at a time, so a stream costs about
+// the file's size.
 #ifndef KALVENOR_PLATFORM_TEXT_STREAM_H_
 #define KALVENOR_PLATFORM_TEXT_STREAM_H_
 
@@ -21,14 +23,17 @@ class TextStream {
   void LoadFromFile(FileSystem& files, const std::string& host_path);
   // The rest of the text.
   Text ReadAll();
-  // The next line without its CR LF.
+  // The next line without its CR LF (or LF).
   Text ReadLine();
   // True when everything has been read.
-  bool EOS() const { return position_ >= text_.size(); }
+  bool EOS() const { return position_ >= bytes_.size(); }
 
  private:
+  Text Decode(std::string_view bytes) const;
+
   Text charset_;
-  Text text_;
+  bool ansi_ = false;
+  std::string bytes_;
   size_t position_ = 0;
 };
 

@@ -1,13 +1,28 @@
 // The JSON-lines trace of printer operations.
 #include "platform/trace.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace kalvenor {
 
 Trace::Trace(const std::string& path) {
-  if (!path.empty()) file_ = std::fopen(path.c_str(), "a");
+  if (path.empty()) return;
+  // Opened without waiting: a FIFO with no reader turns the trace off
+  // instead of holding the job. Writes then block as on any file.
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    problem_ = errno == ENXIO ? "no process reads the FIFO" : std::strerror(errno);
+    return;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = fdopen(fd, "a");
+  if (file_ == nullptr) close(fd);
 }
 
 Trace::~Trace() {

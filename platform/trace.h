@@ -20,11 +20,14 @@ class Trace {
   Trace& operator=(const Trace&) = delete;
 
   bool enabled() const { return file_ != nullptr; }
+  // Why a named trace file could not be opened; empty when it was.
+  const std::string& problem() const { return problem_; }
   // Writes one object built from already-encoded "key":value members.
   void Write(const std::string& members);
 
  private:
   std::FILE* file_ = nullptr;
+  std::string problem_;
 };
 
 // JSON encodings of a text (quoted, escaped, UTF-8) and of a number in twips.

@@ -59,9 +59,9 @@ void SortItemLine(const Text& digit, Text t, Job& job, SortState& sort) {
   } else {
     AppendToList(lists.item, lists.item_count, t);
     if (StartsWith(t, u"* IMPORTE") && digit > u"1") {
-      // Keep the next slot free for this copy's "* CLIENTE" line.
+      // Keep the next slot free for this copy's "* CLIENTE" line. Only a
+      // line stored there, or a receipt reading it, needs it within bounds.
       sort.client_slot = lists.item_count + 1;
-      if (lists.item_count >= SectionLists::kItemLast) throw RunTimeError(kSubscriptOutOfRange);
       ++lists.item_count;
     }
   }

@@ -2,6 +2,7 @@
 #include "printing/receipt_renderer.h"
 
 #include "platform/locale_number.h"
+#include "platform/run_time_error.h"
 #include "printing/printer_selection.h"
 #include "printing/receipt_barcodes.h"
 #include "printing/receipt_qr.h"
@@ -48,6 +49,7 @@ void PrintUpperBlock(const Job& job, Printer& printer) {
 
 void PrintItems(const Job& job, ReceiptState& receipt, Printer& printer) {
   for (int16_t i = 1; i <= job.sections.item_count; ++i) {
+    if (i > SectionLists::kItemLast) throw RunTimeError(kSubscriptOutOfRange);
     const Text& line = job.sections.item[i];
     printer.CurrentX = job.config.left_margin;
     if (line.size() <= 3) continue;

@@ -20,14 +20,15 @@ SlipLine SplitSlipLine(const Text& line) {
 }
 
 void CleanSlipFile(const Text& slip_path, Host& host) {
+  // Code page 437 maps every byte to a character of its own and back, so
+  // the cleaning works on the bytes in place, at the file's size.
   std::string path = host.files->HostPath(slip_path);
-  TextStream stream;
-  stream.LoadFromFile(*host.files, path);
-  Text text = stream.ReadAll();
-  for (char16_t& c : text) {
-    if (c == u'\0') c = u' ';  // the host pads short lines with NULs; they print as spaces
+  std::string bytes = host.files->ReadFile(path);
+  for (char& c : bytes) {
+    if (c == '\0') c = ' ';  // the host pads short lines with NULs; they print as spaces
   }
-  host.files->WriteFileAtomic(path, EncodeCp437(text + u"\r\n"));
+  bytes += "\r\n";
+  host.files->WriteFileAtomic(path, bytes);
 }
 
 void PreScanSlip(const Text& slip_path, PreScan& prescan, Host& host) {

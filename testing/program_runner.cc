@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 extern char** environ;
 
@@ -42,18 +44,30 @@ pid_t StartProgram(const ProgramRun& run) {
   argv.push_back(nullptr);
   std::string stderr_path = run.stderr_path.empty() ? "/dev/null" : run.stderr_path;
 
+  int unread[2] = {-1, -1};
+  if (stderr_path == "|" && pipe2(unread, O_CLOEXEC) != 0) return -1;
   pid_t pid = fork();
+  if (unread[0] >= 0 && pid != 0) {
+    close(unread[0]);
+    close(unread[1]);
+  }
   if (pid != 0) return pid;
-  int err = open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (err >= 0) dup2(err, 2);
-  int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-  if (null >= 0) {
-    dup2(null, 0);
-    dup2(null, 1);
+  if (stderr_path == "-") {
+    for (int fd = 0; fd <= 2; ++fd) close(fd);
+  } else {
+    int err = stderr_path == "|" ? unread[1]
+                                 : open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (unread[0] >= 0) close(unread[0]);
+    if (err >= 0) dup2(err, 2);
+    int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+      dup2(null, 0);
+      dup2(null, 1);
+    }
   }
   if (chdir(run.working_directory.c_str()) != 0) _exit(125);
   if (run.file_size_limit >= 0) {
-    signal(SIGXFSZ, SIG_IGN);  // stays ignored across exec: writes fail with EFBIG
+    signal(SIGXFSZ, SIG_DFL);  // the program itself must keep it from killing it
     rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
   }
@@ -64,16 +78,31 @@ pid_t StartProgram(const ProgramRun& run) {
   _exit(127);
 }
 
-int WaitForProgram(pid_t pid) {
+int WaitForProgram(pid_t pid, int timeout_seconds, long* peak_kb) {
   if (pid < 0) return -1;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  bool killed = false;
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  rusage usage{};
+  for (;;) {
+    pid_t done = wait4(pid, &status, timeout_seconds > 0 && !killed ? WNOHANG : 0, &usage);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return -1;
+    if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      killed = true;
+    } else if (done == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   }
+  if (peak_kb != nullptr) *peak_kb = usage.ru_maxrss;
+  if (killed) return 124;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int RunProgram(const ProgramRun& run) { return WaitForProgram(StartProgram(run)); }
+int RunProgram(const ProgramRun& run, long* peak_kb) {
+  return WaitForProgram(StartProgram(run), run.timeout_seconds, peak_kb);
+}
 
 void OpenToEveryone(const std::string& root) {
   namespace fs = std::filesystem;

@@ -17,12 +17,15 @@ struct ProgramRun {
   // is dropped first. An empty value drops the variable.
   std::map<std::string, std::string> env;
   std::string working_directory = ".";
-  std::string stderr_path;  // empty: /dev/null
+  std::string stderr_path;  // empty: /dev/null; "|" a pipe nobody reads; "-" closed (with 0 and 1)
   // Run as the unprivileged user nobody: root would write anywhere.
   bool as_nobody = false;
   // Largest file the process may write, in bytes (a full disk); the write
   // that would pass it fails with EFBIG. Negative: no limit.
   long file_size_limit = -1;
+  // Seconds after which the program is killed (WaitForProgram then gives
+  // 124); 0: no limit.
+  int timeout_seconds = 0;
 };
 
 // The path of the built program.
@@ -30,9 +33,10 @@ std::string ProgramPath();
 
 // Starts the program; returns its process id (-1 when it cannot start).
 pid_t StartProgram(const ProgramRun& run);
-// Waits for it: its exit status, or 128 + the signal that ended it.
-int WaitForProgram(pid_t pid);
-int RunProgram(const ProgramRun& run);
+// Waits for it: its exit status, or 128 + the signal that ended it; 124
+// past `timeout_seconds`. `peak_kb`: the largest resident size it reached.
+int WaitForProgram(pid_t pid, int timeout_seconds = 0, long* peak_kb = nullptr);
+int RunProgram(const ProgramRun& run, long* peak_kb = nullptr);
 
 // Makes every folder under `root` (and `root`) open to everyone and every
 // file readable and writable by everyone, so that a run as nobody reaches

@@ -1,0 +1,248 @@
+// Hostile files, arguments and surroundings: every job ends in time, in its
+// two-line log, without reaching outside its drives.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/job.h"
+#include "testing/job_sandbox.h"
+
+namespace kalvenor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kLabelArgs = {"\\VENTAS\\ETIQUE01.TXT", "\\VENTAS\\LOG.TXT", "N", "S"};
+
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+  for (size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  return s;
+}
+
+// Section 0 with an insurer difference, then an unprinted section 1 of
+// exactly 100 items whose last one is "* IMPORTE".
+std::string HundredItemSlip() {
+  std::string slip = JobSandbox::Example("C0001234.TXT"), out;
+  for (size_t at = 0, end; at < slip.size(); at = end + 2) {
+    end = slip.find("\r\n", at);
+    std::string line = slip.substr(at, end - at);
+    if (line.starts_with("230") || line.starts_with("298")) continue;
+    if (line.starts_with("299")) {
+      for (int i = 1; i < 100; ++i) out += "230 ITEM " + std::to_string(i) + "\r\n";
+      out += "230 * IMPORTE                     $ 4.730,50\r\n";
+    }
+    out += line + "\r\n";
+    if (line.starts_with("130 Cobertura")) out += "130 Dif. O.S.                     $ 10,00\r\n";
+  }
+  return out;
+}
+
+// Settings fontconfig complains about on standard error.
+std::string BadFontsConf(JobSandbox& job) {
+  job.sandbox.Write("bad.conf", "<fontconfig><oops");
+  return job.sandbox.Path("bad.conf");
+}
+
+TEST(HardeningTest, HostileJobsEndInTimeInTheirLog) {
+  struct Case {
+    const char* name;
+    std::function<void(JobSandbox&, ProgramRun&)> setup;
+    std::string outcome;  // the log's second line
+    std::string on_stderr = "";
+  } cases[] = {
+      {"label FIFO", [](JobSandbox& j, ProgramRun& r) {
+         fs::remove(j.sandbox.Path("C/VENTAS/ETIQUE01.TXT"));
+         mkfifo(j.sandbox.Path("C/VENTAS/ETIQUE01.TXT").c_str(), 0666);
+         r.args = kLabelArgs;
+       }, "ERROR: Path/File access error"},
+      {"settings FIFO, trace FIFO without reader", [](JobSandbox& j, ProgramRun& r) {
+         fs::remove(j.sandbox.Path("C/CAJA/KALVENOR.INI"));
+         mkfifo(j.sandbox.Path("C/CAJA/KALVENOR.INI").c_str(), 0666);
+         mkfifo(j.sandbox.Path("fifo").c_str(), 0666);
+         r.env["KALVENOR_TRACE"] = j.sandbox.Path("fifo");
+       }, "Finalizo correctamente.", "no process reads the FIFO"},
+      {"endless devices", [](JobSandbox& j, ProgramRun& r) {
+         fs::remove(j.sandbox.Path("C/CAJA/KALVENOR.INI"));
+         fs::create_symlink("/dev/zero", j.sandbox.Path("C/CAJA/KALVENOR.INI"));
+         r.env["KALVENOR_FONTS_CONF"] = "/dev/zero";
+       }, "Finalizo correctamente.", "KALVENOR_FONTS_CONF: /dev/zero is not an ordinary file"},
+      {"device label", [](JobSandbox& j, ProgramRun& r) {
+         fs::remove(j.sandbox.Path("C/VENTAS/ETIQUE01.TXT"));
+         fs::create_symlink("/dev/urandom", j.sandbox.Path("C/VENTAS/ETIQUE01.TXT"));
+         r.args = kLabelArgs;
+       }, "ERROR: File not found"},  // a link out of the drive
+      {"oversized label, oversized settings", [](JobSandbox& j, ProgramRun& r) {
+         fs::resize_file(j.sandbox.Path("C/VENTAS/ETIQUE01.TXT"), 300L << 20);  // sparse
+         fs::resize_file(j.sandbox.Path("C/CAJA/KALVENOR.INI"), 300L << 20);
+         r.args = kLabelArgs;
+       }, "ERROR: File too large (over 256 MB)"},
+      {"stderr a pipe nobody reads", [](JobSandbox& j, ProgramRun& r) {
+         r.env["KALVENOR_FONTS_CONF"] = BadFontsConf(j);
+         r.stderr_path = "|";
+       }, "Finalizo correctamente."},
+      {"link out of the drive", [](JobSandbox& j, ProgramRun& r) {
+         j.sandbox.Write("outside/C0001234.TXT", JobSandbox::Example("C0001234.TXT"));
+         fs::create_symlink(j.sandbox.Path("outside"), j.sandbox.Path("C/VENTAS/LINK"));
+         r.args[0] = "\\VENTAS\\LINK\\C0001234.TXT";
+       }, "ERROR: File not found"},
+      {"file link out of the drive", [](JobSandbox& j, ProgramRun& r) {
+         j.sandbox.Write("outside/C0001234.TXT", JobSandbox::Example("C0001234.TXT"));
+         fs::create_symlink(j.sandbox.Path("outside/C0001234.TXT"), j.sandbox.Path("C/VENTAS/C0001235.TXT"));
+         r.args[0] = "\\VENTAS\\C0001235.TXT";
+       }, "ERROR: File not found"},
+      {"huge label title", [](JobSandbox& j, ProgramRun& r) {
+         j.sandbox.Write("C/VENTAS/ETIQUE01.TXT", std::string(1 << 20, 'W') + "\r\nLOTE|1\r\n");
+         r.args = kLabelArgs;
+       }, "ERROR: Overflow"},
+      {"huge label detail", [](JobSandbox& j, ProgramRun& r) {
+         j.sandbox.Write("C/VENTAS/ETIQUE01.TXT", "AMOXICILINA\r\nLOTE|" + std::string(10 << 20, '9') + "\r\n");
+         r.args = kLabelArgs;
+       }, "ERROR: Overflow"},
+      {"LF line ends", [](JobSandbox& j, ProgramRun&) {
+         j.sandbox.Write("C/VENTAS/C0001234.TXT", Replace(JobSandbox::Example("C0001234.TXT"), "\r\n", "\n"));
+       }, "Finalizo correctamente."},
+      {"100 items in an unprinted section", [](JobSandbox& j, ProgramRun&) {
+         j.sandbox.Write("C/VENTAS/C0001234.TXT", HundredItemSlip());
+       }, "Finalizo correctamente."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    JobSandbox job;
+    ProgramRun run = job.SlipJob();
+    run.timeout_seconds = 30;
+    c.setup(job, run);
+    ASSERT_EQ(RunProgram(run), 0);
+    EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"), "Impresion de Comanda: C:" + run.args[0] + "\r\n" + c.outcome + "\r\n");
+    EXPECT_NE(job.sandbox.Read("stderr.txt").find(c.on_stderr), std::string::npos) << job.sandbox.Read("stderr.txt");
+    if (c.outcome.starts_with("Finalizo") && run.args == job.SlipJob().args) EXPECT_EQ(job.Pdfs().size(), 2u);
+  }
+}
+
+TEST(HardeningTest, FilesStayWhereAndAsPrivateAsTheyWere) {
+  JobSandbox job;
+  job.sandbox.Write("outside/keep.txt", "outside");
+  fs::create_symlink(job.sandbox.Path("outside"), job.sandbox.Path("C/VENTAS/LINK"));
+  job.sandbox.Write("C/OTHER/C0001234.TXT", JobSandbox::Example("C0001234.TXT"));
+  fs::create_symlink(job.sandbox.Path("C/OTHER"), job.sandbox.Path("C/VENTAS/LINK2"));
+  fs::remove(job.sandbox.Path("C/CAJA/KALVENOR.INI"));
+  fs::create_symlink(job.sandbox.Path("outside/KALVENOR.INI"), job.sandbox.Path("C/CAJA/KALVENOR.INI"));
+  chmod(job.sandbox.Path("C/VENTAS/C0001234.TXT").c_str(), 06700);
+  // Temporary files of a job killed a while ago are removed; a live job's stay.
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  std::string stale = "H/COMANDAS/.kalvenor-" + std::to_string(gone) + "-90001234.TXT.1";
+  std::string stale_pdf = "printers/COMANDERA/.kalvenor-" + std::to_string(gone) + "-0.tmp";
+  std::string live = "H/COMANDAS/.kalvenor-" + std::to_string(getpid()) + "-X.1";
+  for (const std::string& file : {stale, stale_pdf, live}) {
+    job.sandbox.Write(file, "");
+    fs::last_write_time(job.sandbox.Path(file), fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  }
+  ProgramRun run = job.SlipJob();
+  // Carriage returns and line feeds in an argument stay inside the log's line.
+  run.args[0] = "\\VENTAS\\A\r\nFINALIZO\r\nX\\C0001234.TXT";
+  mode_t saved = umask(077);
+  ASSERT_EQ(RunProgram(run), 0);
+  EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"),
+            "Impresion de Comanda: C:\\VENTAS\\A??FINALIZO??X\\C0001234.TXT\r\nERROR: File not found\r\n");
+  run = job.SlipJob();
+  ASSERT_EQ(RunProgram(run), 0);
+  umask(saved);
+  auto mode = [&](const std::string& file) {
+    struct stat st {};
+    stat(job.sandbox.Path(file).c_str(), &st);
+    return st.st_mode & 07777;
+  };
+  EXPECT_EQ(mode("C/VENTAS/LOG.TXT"), 0600u);
+  EXPECT_EQ(mode("H/COMANDAS/90001234.TXT"), 0600u);
+  EXPECT_EQ(mode("C/VENTAS/C0001234.TXT"), 0700u);
+  EXPECT_FALSE(job.sandbox.Exists("outside/KALVENOR.INI"));
+  EXPECT_FALSE(job.sandbox.Exists(stale));
+  EXPECT_FALSE(job.sandbox.Exists(stale_pdf));
+  EXPECT_TRUE(job.sandbox.Exists(live));
+  // Through a link within the drive the slip prints; its copy lands on H:.
+  run.args[0] = "\\VENTAS\\LINK2\\C0001234.TXT";
+  ASSERT_EQ(RunProgram(run), 0);
+  EXPECT_TRUE(job.sandbox.Read("C/VENTAS/LOG.TXT").ends_with("Finalizo correctamente.\r\n"));
+}
+
+TEST(HardeningTest, ClosedStandardDescriptorsAreNotTakenByTheTrace) {
+  JobSandbox job;
+  ProgramRun run = job.SlipJob();
+  run.stderr_path = "-";
+  run.env["KALVENOR_FONTS_CONF"] = BadFontsConf(job);
+  ASSERT_EQ(RunProgram(run), 0);
+  std::string trace = job.sandbox.Read("trace.jsonl");
+  for (size_t at = 0; at < trace.size(); at = trace.find('\n', at) + 1) EXPECT_EQ(trace[at], '{') << trace;
+}
+
+TEST(HardeningTest, EmptyProgramDriveIsTheDefault) {
+  JobSandbox job;
+  job.env["KALVENOR_PROGRAM_DRIVE"] = "";
+  Host host = job.HostWith(MakeFolderPrinters(job.sandbox.Path("printers"), "OFICINA"));
+  ASSERT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host), 0);
+  EXPECT_TRUE(job.sandbox.Read("C/VENTAS/LOG.TXT").ends_with("Finalizo correctamente.\r\n"));
+}
+
+// A CUPS server that accepts connections and never answers, and none at all.
+TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(listen(listener, 16), 0);  // the kernel completes connections nobody accepts
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  std::string silent = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  int closed = socket(AF_INET, SOCK_STREAM, 0);
+  address.sin_port = 0;
+  bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length);
+  std::string none = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));  // bound, not listening
+  for (auto [server, outcome] : {std::pair{silent, "the CUPS server at " + silent + " did not answer within 5 s"},
+                                 std::pair{none, "no CUPS server at " + none}}) {
+    JobSandbox job;
+    ProgramRun run = job.SlipJob();
+    run.env["KALVENOR_PRINTER_DIR"] = "";
+    run.env["CUPS_SERVER"] = server;
+    run.env["KALVENOR_CUPS_WAIT"] = "600";
+    run.timeout_seconds = 20;
+    ASSERT_EQ(RunProgram(run), 0);
+    EXPECT_NE(job.sandbox.Read("C/VENTAS/LOG.TXT").find("ERROR: Printer error: " + outcome), std::string::npos)
+        << job.sandbox.Read("C/VENTAS/LOG.TXT");
+  }
+  close(listener);
+  close(closed);
+}
+
+// A 40 MB slip and a 40 MB reply without ";" cost about their size, not 8 times it.
+TEST(HardeningTest, BigFilesAreReadAtAboutTheirSize) {
+  constexpr long kBig = 40L << 20;
+  long base_kb = 0;
+  {
+    JobSandbox job;
+    ASSERT_EQ(RunProgram(job.SlipJob(), &base_kb), 0);
+  }
+  std::string filler;
+  for (std::string line = "450 " + std::string(42, 'X') + "\r\n"; filler.size() < kBig;) filler += line;
+  for (const char* file : {"C/VENTAS/C0001234.TXT", "C/CAE/RTA/R-001234.csv"}) {
+    SCOPED_TRACE(file);
+    JobSandbox job;
+    job.sandbox.Write(file, file[2] == 'V' ? JobSandbox::Example("C0001234.TXT") + filler : filler);
+    long peak_kb = 0;
+    ProgramRun run = job.SlipJob();
+    run.timeout_seconds = 60;
+    ASSERT_EQ(RunProgram(run, &peak_kb), 0);
+    EXPECT_LT(peak_kb - base_kb, 2 * kBig / 1024);
+  }
+}
+
+}  // namespace
+}  // namespace kalvenor
