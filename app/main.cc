@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv) {
   kalvenor::Host host = kalvenor::MakeRealHost();
-  return kalvenor::RunJob(kalvenor::RawCommandLine(argc, argv), host);  // 0: log written
+  return kalvenor::RunJob(kalvenor::JobCommandLine(argc, argv, host.env), host);  // 0: log written
 }
