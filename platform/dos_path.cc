@@ -80,6 +80,10 @@ std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
   }
   flush();
   std::string path = root;
+  // A path that names only its drive is the drive's folder: with the trailing
+  // "/" no rename or write can replace a drive folder that is a symbolic link
+  // (Wine's drive folders are).
+  if (parts.empty() && !path.ends_with('/')) path += '/';
   for (const std::string& part : parts) {
     std::string name = MatchNameInFolder(path, part);
     if (!path.ends_with('/')) path += '/';

@@ -366,9 +366,9 @@ static void AddWineDrives(Words *words, const BOOL named[26]) {
     root[0] = (WCHAR)(L'A' + i);
     char *folder = unix_file_name(root);
     if (folder == NULL) continue;
-    size_t n = strlen(folder);
-    while (n > 1 && folder[n - 1] == '/') folder[--n] = 0;
-    if (n > 0) Add(words, Format("KALVENOR_DRIVE_%c=%s", 'A' + i, folder));
+    /* Kept as Wine gives it, with its trailing "/": Wine's drive folders are
+     * symbolic links, and a path that ends in "/" can never replace one. */
+    if (folder[0] != 0) Add(words, Format("KALVENOR_DRIVE_%c=%s", 'A' + i, folder));
     HeapFree(GetProcessHeap(), 0, folder);
   }
 }
