@@ -102,6 +102,11 @@ static WCHAR *GetEnvW(const WCHAR *name) {
   return value;
 }
 
+/* Upper-cases in place (kernel32 only: no window system is loaded). */
+static void Upper(WCHAR *text, size_t length) {
+  if (length > 0) LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text, (int)length, text, (int)length);
+}
+
 static void ToStderr(const char *text) {
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   DWORD written;
@@ -119,7 +124,7 @@ static int SplitCommandLine(const WCHAR *raw, WCHAR **first, WCHAR **second) {
   WCHAR *t = CopyW(raw, length);
   size_t start = 0, end = 0;
   if (length > 2) {
-    CharUpperBuffW(t, (DWORD)length);
+    Upper(t, length);
     const WCHAR *quote = wcschr(t + 1, L'"');
     const WCHAR *space = wcschr(t, L' ');
     if (quote != NULL) {
@@ -172,7 +177,7 @@ static void ProgramDrive(WCHAR drive[3]) {
     }
     free(env);
   }
-  CharUpperBuffW(drive, 2);
+  Upper(drive, 2);
 }
 
 /* The Windows path of a DOS path as the Linux program resolves it: a drive
@@ -186,7 +191,7 @@ static WCHAR *WindowsPath(const WCHAR *dos_path) {
   if (length >= 2 && dos_path[1] == L':') {
     WCHAR name[] = L"KALVENOR_DRIVE_?";
     name[15] = dos_path[0];
-    CharUpperBuffW(name + 15, 1);
+    Upper(name + 15, 1);
     WCHAR *folder = GetEnvW(name);
     if (folder != NULL && folder[0] != 0 && dos_file_name != NULL) {
       char *unix_folder = ToUtf8(folder);
@@ -345,7 +350,7 @@ static void AddWindowsVariables(Words *words, BOOL named[26]) {
     size_t name_length = (size_t)(equals - entry);
     if (IsLauncherVariable(entry, name_length)) continue;
     WCHAR *assignment = CopyW(entry, wcslen(entry));
-    CharUpperBuffW(assignment, (DWORD)name_length);
+    Upper(assignment, name_length);
     if (name_length == 16 && _wcsnicmp(assignment, L"KALVENOR_DRIVE_", 15) == 0 && assignment[15] >= L'A' &&
         assignment[15] <= L'Z') {
       named[assignment[15] - L'A'] = TRUE;
