@@ -43,6 +43,7 @@ cases=(
   "no_program|\\VENTAS\\C0001234.TXT \\VENTAS\\LOG3.TXT N S|VENTAS\\LOG3.TXT|/nonexistent/kalvenor|2|$comanda\r\nERROR: The Linux program /nonexistent/kalvenor was not found\r\n|no"
   "killed|\\VENTAS\\C0001234.TXT \\VENTAS\\LOG4.TXT N S|VENTAS\\LOG4.TXT|$tmp/die.sh|2|$comanda\r\nERROR: The Linux program $tmp/die.sh was killed by a signal\r\n|no"
   "no_log_folder|\\VENTAS\\ETIQUE01.TXT \\NOLOGS\\LOG.TXT N S|NOLOGS\\LOG.TXT||1|-|yes"
+  "no_program_no_log_folder|\\VENTAS\\C0001234.TXT \\NOLOGS\\LOG5.TXT N S|NOLOGS\\LOG5.TXT|/nonexistent/kalvenor|1|-|no"
 )
 
 {

@@ -116,8 +116,9 @@ static void ToStderr(const char *text) {
 /* ---- the command line, split as the Linux program splits it ------------- */
 
 /* Drops the program path (up to one character after a closing quote, or up
- * to the first space), upper-cases, turns NUL and TAB into spaces, trims
- * spaces and splits at every single space. Returns the number of arguments
+ * to the first space), upper-cases, turns TAB into spaces (a Windows command
+ * line holds no NUL), trims spaces and splits at every single space: two
+ * spaces give an empty argument. Returns the number of arguments
  * and the first two of them (empty when absent). */
 static int SplitCommandLine(const WCHAR *raw, WCHAR **first, WCHAR **second) {
   size_t length = wcslen(raw);
@@ -147,8 +148,11 @@ static int SplitCommandLine(const WCHAR *raw, WCHAR **first, WCHAR **second) {
     size_t word = start;
     for (size_t i = start; i <= end; ++i) {
       if (i < end && t[i] != L' ') continue;
-      if (count == 0) *first = CopyW(t + word, i - word);
-      if (count == 1) *second = CopyW(t + word, i - word);
+      WCHAR **slot = count == 0 ? first : count == 1 ? second : NULL;
+      if (slot != NULL) {
+        free(*slot);
+        *slot = CopyW(t + word, i - word);
+      }
       ++count;
       word = i + 1;
     }
