@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
@@ -102,6 +103,11 @@ std::string RawCommandLine(int argc, char** argv) {
     line += word;
   }
   return line;
+}
+
+std::string JobCommandLine(int argc, char** argv, const EnvLookup& env) {
+  if (std::optional<std::string> launcher_line = env("KALVENOR_COMMAND_LINE")) return *launcher_line;
+  return RawCommandLine(argc, argv);
 }
 
 Text ResolveSlipPath(const Text& slip_path, const JobState& state, Host& host) {

@@ -13,6 +13,13 @@ namespace kalvenor {
 // holds a space) and the arguments, joined by single spaces.
 std::string RawCommandLine(int argc, char** argv);
 
+// The raw command line the job splits: KALVENOR_COMMAND_LINE when the
+// environment holds it (a launcher that received the sales system's own
+// command line, the program path included, passes it on unchanged), else
+// RawCommandLine(argc, argv). When the variable is set the arguments are
+// ignored, even when it is empty.
+std::string JobCommandLine(int argc, char** argv, const EnvLookup& env);
+
 // The slip's own path when a file is there, else the slips-folder copy's
 // path when that file is there, else empty text. Hidden files and folders do
 // not count.

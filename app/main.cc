@@ -30,5 +30,5 @@ int main(int argc, char** argv) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF && open("/dev/null", O_RDWR) != fd) break;
   }
   kalvenor::Host host = kalvenor::MakeRealHost();
-  return kalvenor::RunJob(kalvenor::RawCommandLine(argc, argv), host);  // 0: log written
+  return kalvenor::RunJob(kalvenor::JobCommandLine(argc, argv, host.env), host);  // 0: log written
 }

@@ -101,6 +101,10 @@ std::string DosToHostPath(const Text& dos_path, const EnvLookup& env) {
   // A symbolic link that leads out of the drive's folder counts as missing:
   // a folder beyond it is "Path not found", a file "File not found".
   std::string path = root;
+  // A path that names only its drive is the drive's folder: with the trailing
+  // "/" no rename or write can replace a drive folder that is a symbolic link
+  // (Wine's drive folders are).
+  if (parts.empty() && !path.ends_with('/')) path += '/';
   std::string real_root;
   for (size_t i = 0; i < parts.size(); ++i) {
     std::string name = MatchNameInFolder(path, parts[i]);

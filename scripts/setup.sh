@@ -17,6 +17,7 @@ packages=(
   hyperfine qrencode paps cups-filters libbenchmark-dev time
   libgtk-3-dev xvfb xdotool x11-apps
   clang-14 libclang-rt-14-dev
+  wine64 wine gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
 )
 missing=()
 for p in "${packages[@]}"; do
