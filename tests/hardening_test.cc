@@ -120,7 +120,9 @@ TEST(HardeningTest, HostileJobsEndInTimeInTheirLog) {
     ASSERT_EQ(RunProgram(run), 0);
     EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"), "Impresion de Comanda: C:" + run.args[0] + "\r\n" + c.outcome + "\r\n");
     EXPECT_NE(job.sandbox.Read("stderr.txt").find(c.on_stderr), std::string::npos) << job.sandbox.Read("stderr.txt");
-    if (c.outcome.starts_with("Finalizo") && run.args == job.SlipJob().args) EXPECT_EQ(job.Pdfs().size(), 2u);
+    if (c.outcome.starts_with("Finalizo") && run.args == job.SlipJob().args) {
+      EXPECT_EQ(job.Pdfs().size(), 2u);
+    }
   }
 }
 
