@@ -1,131 +1,18 @@
 #!/usr/bin/env python3
-"""A stand-in ESC/POS receipt printer and page rebuilder.
-
-  escpos_printer.py serve DIR [--stall]   listen on 127.0.0.1 (free port,
-      printed on stdout); every connection's bytes become DIR/job-N.prn, and
-      DIR/job-N.ok or DIR/job-N.error once checked. --stall accepts and
-      never reads.
-  escpos_printer.py check FILE.prn [OUT.pgm|OUT.png]   parse strictly; print
-      one JSON line per document (width, height, cut, band and feed
-      counts); write the first document's page as a picture.
-
-Only ESC @, GS v 0 (at most 255 rows a band), ESC J and the two cuts are
-accepted, in the order of one document: any other byte fails.
-"""
-import json
+"""A stand-in ESC/POS printer on 127.0.0.1: escpos_printer.py DIR [--stall]
+writes its free port to DIR/port; every connection's bytes become DIR/job-N.prn, then
+DIR/job-N.ok or DIR/job-N.error (scripts/escpos_page.py's strict reading).
+With --stall it accepts connections and never reads them."""
 import os
 import socket
-import struct
 import sys
 import threading
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import escpos_page  # noqa: E402
 
 
-class StreamError(Exception):
-    pass
-
-
-def parse(data):
-    """Documents of a stream: dicts with rows (bytes), width_bytes, cut."""
-    docs, at = [], 0
-    if not data:
-        raise StreamError("empty stream")
-    while at < len(data):
-        if data[at:at + 2] != b"\x1b\x40":
-            raise StreamError("byte %d: expected ESC @, got %r" % (at, data[at:at + 2]))
-        at += 2
-        doc = {"rows": [], "width_bytes": 0, "cut": "none", "bands": 0, "feeds": 0}
-        while at < len(data) and data[at:at + 2] != b"\x1b\x40":
-            head = data[at:at + 2]
-            if data[at:at + 4] == b"\x1d\x76\x30\x00":
-                if at + 8 > len(data):
-                    raise StreamError("byte %d: short band header" % at)
-                xb, rows = struct.unpack_from("<HH", data, at + 4)
-                if not 1 <= rows <= 255 or xb < 1:
-                    raise StreamError("byte %d: band of %d rows, %d bytes" % (at, rows, xb))
-                at += 8
-                if at + xb * rows > len(data):
-                    raise StreamError("byte %d: short band" % at)
-                for r in range(rows):
-                    doc["rows"].append(data[at + r * xb:at + (r + 1) * xb])
-                doc["width_bytes"] = max(doc["width_bytes"], xb)
-                doc["bands"] += 1
-                at += xb * rows
-            elif head == b"\x1b\x4a":
-                if at + 3 > len(data) or data[at + 2] == 0:
-                    raise StreamError("byte %d: bad feed" % at)
-                doc["rows"].extend([b""] * data[at + 2])
-                doc["feeds"] += 1
-                at += 3
-            elif data[at:at + 4] in (b"\x1d\x56\x42\x00", b"\x1d\x56\x41\x00"):
-                doc["cut"] = "partial" if data[at + 2] == 0x42 else "full"
-                at += 4
-                if at < len(data) and data[at:at + 2] != b"\x1b\x40":
-                    raise StreamError("byte %d: output after the cut" % at)
-            else:
-                raise StreamError("byte %d: not in the grammar: %r" % (at, data[at:at + 8]))
-        docs.append(doc)
-    return docs
-
-
-def grey(doc, width_bytes=None):
-    """The page as 8-bit grey rows (0 black, 255 white)."""
-    wb = width_bytes or doc["width_bytes"]
-    out = []
-    for row in doc["rows"]:
-        row = row.ljust(wb, b"\0")
-        line = bytearray(wb * 8)
-        for i, byte in enumerate(row[:wb]):
-            for bit in range(8):
-                line[i * 8 + bit] = 0 if byte & (0x80 >> bit) else 255
-        out.append(bytes(line))
-    return wb * 8, out
-
-
-def write_picture(path, width, rows):
-    if path.endswith(".pgm"):
-        with open(path, "wb") as f:
-            f.write(b"P5 %d %d 255\n" % (width, len(rows)) + b"".join(rows))
-        return
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body +
-                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-    raw = b"".join(b"\0" + r for r in rows)
-    png = (b"\x89PNG\r\n\x1a\n" +
-           chunk(b"IHDR", struct.pack(">IIBBBBB", width, len(rows), 8, 0, 0, 0, 0)) +
-           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(png)
-
-
-def check(path, picture=None):
-    with open(path, "rb") as f:
-        docs = parse(f.read())
-    for doc in docs:
-        print(json.dumps({"width": doc["width_bytes"] * 8, "height": len(doc["rows"]),
-                          "cut": doc["cut"], "bands": doc["bands"], "feeds": doc["feeds"]}))
-    if picture:
-        width, rows = grey(docs[0])
-        write_picture(picture, width, rows)
-
-
-def serve(folder, stall):
-    server = socket.socket()
-    server.bind(("127.0.0.1", 0))
-    server.listen(8)
-    print(server.getsockname()[1], flush=True)
-    count = 0
-    held = []
-    while True:
-        conn, _ = server.accept()
-        count += 1
-        if stall:
-            held.append(conn)  # never read: the sender's buffers fill up
-            continue
-        threading.Thread(target=receive, args=(conn, folder, count), daemon=True).start()
-
-
-def receive(conn, folder, n):
+def receive(conn, base):
     data = b""
     while True:
         got = conn.recv(65536)
@@ -133,27 +20,30 @@ def receive(conn, folder, n):
             break
         data += got
     conn.close()
-    base = os.path.join(folder, "job-%d" % n)
     with open(base + ".prn.tmp", "wb") as f:
         f.write(data)
     os.rename(base + ".prn.tmp", base + ".prn")
     try:
-        parse(data)
+        escpos_page.parse(data)
         verdict, text = ".ok", ""
-    except StreamError as e:
+    except escpos_page.StreamError as e:
         verdict, text = ".error", str(e)
     with open(base + verdict, "w") as f:
         f.write(text)
 
 
-if __name__ == "__main__":
-    try:
-        if sys.argv[1] == "serve":
-            serve(sys.argv[2], "--stall" in sys.argv)
-        elif sys.argv[1] == "check":
-            check(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)
-        else:
-            raise SystemExit(__doc__)
-    except StreamError as e:
-        print("bad ESC/POS stream: %s" % e, file=sys.stderr)
-        sys.exit(1)
+server = socket.socket()
+server.bind(("127.0.0.1", 0))
+server.listen(8)
+with open(os.path.join(sys.argv[1], "port.tmp"), "w") as f:
+    f.write(str(server.getsockname()[1]))
+os.rename(os.path.join(sys.argv[1], "port.tmp"), os.path.join(sys.argv[1], "port"))
+held, count = [], 0
+while True:
+    conn, _ = server.accept()
+    count += 1
+    if "--stall" in sys.argv:
+        held.append(conn)
+    else:
+        base = os.path.join(sys.argv[1], "job-%d" % count)
+        threading.Thread(target=receive, args=(conn, base), daemon=True).start()
