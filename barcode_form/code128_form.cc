@@ -19,7 +19,7 @@ Picture frmCodBarra::GenerateCode128B(const Text& Code) {
   BarCode128 engine;
   float y = 2;
   engine.GenerarBarras(Code, *CB.canvas, kCode128SetB, -1, y, 15, 600, true, u"System", 4);
-  return WithSharpBars(CB.Image());
+  return WithSharpBars(CB.Image(), 1);  // one pixel (15 twips) a module
 }
 
 void frmCodBarra::iniciarTabla128() {
@@ -63,7 +63,7 @@ Picture frmCodBarra::GenerateCode128(const Text& Code) {
   canvas.CurrentX = 10;
   canvas.CurrentY = 46;
   canvas.Print(Code, true);
-  return WithSharpBars(imgEAN.Image());
+  return WithSharpBars(imgEAN.Image(), 2);  // one unit, two pixels, a module
 }
 
 }  // namespace kalvenor

@@ -12,6 +12,8 @@ namespace kalvenor {
 namespace {
 
 constexpr uint8_t kGuardExtra = 6;
+// A module is one unit of imgEAN, two pixels.
+constexpr int kModulePixels = 2;
 
 // A digit printed as a number: a blank in the sign place and a trailing blank.
 Text AsNumber(int16_t d) { return u" " + Text(1, static_cast<char16_t>(u'0' + d)) + u" "; }
@@ -51,7 +53,7 @@ Picture frmCodBarra::bGenerar_Click(const Text& codigoBarras) {
     }
     codigoEAN = formarCodBarras(data);
     dibujarEAN();
-    return WithSharpBars(imgEAN.Image());
+    return WithSharpBars(imgEAN.Image(), kModulePixels);
   } catch (const RunTimeError& e) {
     if (e.number() == kTypeMismatch) {
       msgAviso(u"Introduzca sólo números.");

@@ -14,8 +14,9 @@ namespace kalvenor {
 // dark pixels (darker than mid grey over white) as black rectangles; runs
 // of equal extent on consecutive rows make one rectangle. The bitmap stays
 // for whoever reads pixels (clipboard, screen). An empty picture stays
-// empty.
-Picture WithSharpBars(const Picture& picture);
+// empty. `module_pixels` > 0 states the width of one module of the bar code
+// in the bitmap's pixels, so that a dot printer can draw whole modules.
+Picture WithSharpBars(const Picture& picture, int module_pixels = 0);
 
 }  // namespace kalvenor
 

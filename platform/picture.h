@@ -31,6 +31,15 @@ struct PictureData {
   uint32_t fill_argb = 0xFF000000u;
   bool has_background = false;
   uint32_t background_argb = 0xFFFFFFFFu;
+
+  // Set when `rects` are the modules of a symbol: the designed width of one
+  // module in twips, every rectangle's left and right edge a whole number of
+  // modules from the picture's left edge (or from one fixed offset). A
+  // printer that draws at its own dots makes a module a whole number of dots
+  // (at least 2 for a bar code), so that no bar gains or loses a dot.
+  float module_twips = 0;
+  // For a 2-D symbol (QR): rows are modules too, and a module may be 1 dot.
+  bool square_modules = false;
 };
 
 // A reference to a picture; empty when no picture was made.

@@ -8,10 +8,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/cairo_surfaces.h"
+#include "platform/escpos.h"
 #include "platform/run_time_error.h"
 #include "platform/canvas.h"
 #include "platform/units.h"
@@ -31,9 +34,11 @@ class TextEngine {
     return engine;
   }
 
-  // Layout of `text` in `font`; the caller unrefs it.
-  PangoLayout* Layout(const Text& text, const FontState& font) {
-    PangoLayout* layout = pango_layout_new(context_);
+  // Layout of `text` in `font`; the caller unrefs it. With `dots` its glyphs
+  // are outlined for a printer's dot grid (hinted, no grey edges); glyph
+  // positions and metrics stay those of the unhinted layout.
+  PangoLayout* Layout(const Text& text, const FontState& font, bool dots = false) {
+    PangoLayout* layout = pango_layout_new(dots ? DotsContext() : context_);
     std::string utf8 = ToUtf8(text);
     pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
     PangoFontDescription* desc = pango_font_description_new();
@@ -102,7 +107,23 @@ class TextEngine {
     pango_context_set_round_glyph_positions(context_, FALSE);
   }
 
+  PangoContext* DotsContext() {
+    if (dots_context_ == nullptr) {
+      dots_context_ = pango_font_map_create_context(pango_context_get_font_map(context_));
+      pango_cairo_context_set_resolution(dots_context_, 72.0);
+      cairo_font_options_t* options = cairo_font_options_create();
+      cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+      cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
+      cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_NONE);
+      pango_cairo_context_set_font_options(dots_context_, options);
+      cairo_font_options_destroy(options);
+      pango_context_set_round_glyph_positions(dots_context_, FALSE);
+    }
+    return dots_context_;
+  }
+
   PangoContext* context_;
+  PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
 };
 
@@ -178,6 +199,100 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
   return CAIRO_STATUS_SUCCESS;
 }
 
+// One drawing operation of an open document, kept until the document ends:
+// only then is it known which printer, and so which output, it goes to.
+struct TextOp {
+  Text text;
+  FontState font;
+  double x, y;
+};
+struct LineOp {
+  float x1, y1, x2, y2;
+  uint32_t color;
+  int16_t width;
+};
+struct PictureOp {
+  Picture picture;
+  float x, y;
+};
+using DrawOp = std::variant<TextOp, LineOp, PictureOp>;
+
+// True when `color` (0x00BBGGRR) prints black on a one-bit printer: darker
+// than half.
+bool Ink(uint32_t color) {
+  return ((color & 0xFF) * 30 + ((color >> 8) & 0xFF) * 59 + ((color >> 16) & 0xFF) * 11) / 100 <
+         128;
+}
+
+// The same for a premultiplied ARGB pixel over white paper.
+bool InkArgb(uint32_t argb) {
+  uint32_t a = argb >> 24;
+  uint32_t lum = (((argb >> 16) & 0xFF) * 30 + ((argb >> 8) & 0xFF) * 59 + (argb & 0xFF) * 11) / 100;
+  return lum + (255 - a) < 128;
+}
+
+// Paints ink (alpha 1) or paper (alpha 0) on an A8 dot surface.
+void SetInk(cairo_t* cr, bool ink) {
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_rgba(cr, 0, 0, 0, ink ? 1 : 0);
+}
+
+// Paints `picture` at (x, y) twips on a dot surface of `s` dots per twip,
+// without resampling: a bitmap pixel becomes a whole block of dots, and the
+// modules of a symbol become whole, equal numbers of dots.
+void DrawPictureDots(cairo_t* cr, const PictureData& picture, double x, double y, double s) {
+  cairo_save(cr);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  const long ox = std::lround(x * s), oy = std::lround(y * s);
+  auto fill = [cr](long x0, long y0, long x1, long y1, bool ink) {
+    if (x1 <= x0 || y1 <= y0) return;
+    SetInk(cr, ink);
+    cairo_rectangle(cr, static_cast<double>(x0), static_cast<double>(y0),
+                    static_cast<double>(x1 - x0), static_cast<double>(y1 - y0));
+    cairo_fill(cr);
+  };
+  const long right = ox + std::lround(picture.width_twips * s);
+  const long bottom = oy + std::lround(picture.height_twips * s);
+  const bool opaque_background = picture.has_background && (picture.background_argb >> 24) == 0xFF;
+  const int pw = picture.pixel_width, ph = picture.pixel_height;
+  if (pw > 0 && ph > 0 && picture.pixels.size() == static_cast<size_t>(pw) * ph &&
+      !opaque_background) {
+    // Nearest neighbour to whole dots: every pixel the same block of dots.
+    const long kx = std::max(1L, std::lround(picture.width_twips / pw * s));
+    const long ky = std::max(1L, std::lround(picture.height_twips / ph * s));
+    for (int py = 0; py < ph; ++py) {
+      const uint32_t* row = picture.pixels.data() + static_cast<size_t>(py) * pw;
+      for (int px = 0; px < pw;) {
+        uint32_t first = row[px];
+        bool ink = InkArgb(first);
+        bool opaque = (first >> 24) == 0xFF;
+        int end = px + 1;
+        while (end < pw && InkArgb(row[end]) == ink && ((row[end] >> 24) == 0xFF) == opaque) ++end;
+        if (ink || opaque) fill(ox + px * kx, oy + py * ky, ox + end * kx, oy + (py + 1) * ky, ink);
+        px = end;
+      }
+    }
+  }
+  if (picture.has_background) fill(ox, oy, right, bottom, InkArgb(picture.background_argb));
+  if (!picture.rects.empty()) {
+    std::function<long(double)> fx = [&](double v) { return std::lround((x + v) * s); };
+    std::function<long(double)> fy = [&](double v) { return std::lround((y + v) * s); };
+    if (picture.module_twips > 0) {
+      const double m = picture.module_twips;
+      const long dots = std::max(picture.square_modules ? 1L : 2L, std::lround(m * s));
+      fx = [=](double v) { return ox + std::lround(v / m * static_cast<double>(dots)); };
+      if (picture.square_modules) {
+        fy = [=](double v) { return oy + std::lround(v / m * static_cast<double>(dots)); };
+      }
+    }
+    const bool ink = InkArgb(picture.fill_argb);
+    for (const PictureData::Rect& r : picture.rects) {
+      fill(fx(r.x), fy(r.y), fx(r.x + r.w), fy(r.y + r.h), ink);
+    }
+  }
+  cairo_restore(cr);
+}
+
 class CairoPrinter : public Printer, private CairoSurfaceBase {
  public:
   CairoPrinter(std::unique_ptr<Printers> printers, Trace* trace)
@@ -185,7 +300,6 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     current_ = printers_->DefaultIndex();
     if (current_ < 0 && !printers_->Names().empty()) current_ = 0;
   }
-  ~CairoPrinter() override { DiscardDocument(); }
 
   std::vector<Text> DeviceNames() override {
     std::vector<Text> names;
@@ -204,12 +318,12 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   }
 
   void Print(const Text& text, bool end_line) override {
-    cairo_t* cr = Document();
+    OpenDocument();
     double w, h;
     TextEngine::Get().Measure(text, Font, &w, &h);
     w *= kTwipsPerPoint;
     h *= kTwipsPerPoint;
-    DrawText(cr, text, Font, CurrentX, CurrentY, 1 / kTwipsPerPoint, kTwipsPerPoint, 0);
+    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY});
     if (trace_ != nullptr && trace_->enabled()) {
       trace_->Write("\"op\":\"print\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(CurrentX) +
                     ",\"y\":" + JsonNumber(CurrentY) + ",\"text\":" + JsonText(text) +
@@ -242,17 +356,8 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   }
 
   void Line(float x1, float y1, float x2, float y2, uint32_t color) override {
-    cairo_t* cr = Document();
-    double width = std::max<int16_t>(DrawWidth, 1) * kTwipsPerPixel;
-    cairo_save(cr);
-    cairo_scale(cr, 1 / kTwipsPerPoint, 1 / kTwipsPerPoint);
-    SetColor(cr, color);
-    cairo_set_line_width(cr, width);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
-    cairo_move_to(cr, x1, y1);
-    cairo_line_to(cr, x2, y2);
-    cairo_stroke(cr);
-    cairo_restore(cr);
+    OpenDocument();
+    ops_.push_back(LineOp{x1, y1, x2, y2, color, DrawWidth});
     Extend(std::max(y1, y2));
     CurrentX = x2;
     CurrentY = y2;
@@ -273,25 +378,25 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
                     ",\"y\":" + JsonNumber(y) + ",\"w\":" + JsonNumber(w) + ",\"h\":" + JsonNumber(h));
     }
     if (!picture) return;  // no picture was made: nothing to paint
-    cairo_t* cr = Document();
-    cairo_save(cr);
-    cairo_translate(cr, x / kTwipsPerPoint, y / kTwipsPerPoint);
-    DrawPicture(cr, *picture, 1 / kTwipsPerPoint);
-    cairo_restore(cr);
+    OpenDocument();
+    ops_.push_back(PictureOp{picture, x, y});
     Extend(y + h);
   }
 
   void EndDoc() override {
     CurrentX = 0;
     CurrentY = 0;
-    if (recording_ == nullptr) return;  // nothing drawn since the last EndDoc
-    std::string document = RenderDocument(printers_->PrefersPostScript(printers_->Names()[current_]));
-    DiscardDocument();
+    if (!open_) return;  // nothing drawn since the last EndDoc
     std::string name = printers_->Names()[current_];
-    std::string output = printers_->Submit(name, document, "Kalvenor " + std::to_string(doc_));
+    PrinterOutput output = printers_->Output(name);
+    std::string document = output.format == PrinterOutput::Format::kEscPos
+                               ? EncodeEscPos(RenderDots(output), output.cut)
+                               : RenderDocument(name, output.format == PrinterOutput::Format::kPostScript);
+    DiscardDocument();
+    std::string made = printers_->Submit(name, document, "Kalvenor " + std::to_string(doc_));
     if (trace_ != nullptr && trace_->enabled()) {
       trace_->Write("\"op\":\"enddoc\",\"doc\":" + std::to_string(doc_) + ",\"printer\":" +
-                    JsonText(FromUtf8(name)) + ",\"output\":" + JsonText(FromUtf8(output)));
+                    JsonText(FromUtf8(name)) + ",\"output\":" + JsonText(FromUtf8(made)));
     }
     ++doc_;
   }
@@ -308,15 +413,14 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     }
   }
 
-  // The drawing context of the open document, in points; opens one.
-  cairo_t* Document() {
+  // Opens a document unless one is open. The printer's settings are checked
+  // here, so that wrong ones end the job before anything is sent to it.
+  void OpenDocument() {
     RequirePrinter();
-    if (recording_ == nullptr) {
-      recording_ = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, nullptr);
-      cr_ = cairo_create(recording_);
-      max_y_twips_ = 0;
-    }
-    return cr_;
+    if (open_) return;
+    printers_->Output(printers_->Names()[current_]);
+    open_ = true;
+    max_y_twips_ = 0;
   }
 
   void Extend(double y_twips) { max_y_twips_ = std::max(max_y_twips_, y_twips); }
@@ -325,8 +429,8 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   // takes it faster (a CUPS queue whose filters start from PostScript turns
   // a PDF into PostScript first). Both are vector output of the same
   // drawing; only the container differs.
-  std::string RenderDocument(bool postscript) {
-    double media_mm = printers_->MediaWidthMm(printers_->Names()[current_]);
+  std::string RenderDocument(const std::string& name, bool postscript) {
+    double media_mm = printers_->MediaWidthMm(name);
     double width_pt = (media_mm > 0 ? media_mm : kRollWidthMm) / 25.4 * 72.0;
     double height_pt = (max_y_twips_ + kBottomMarginTwips) / kTwipsPerPoint;
     std::string document;
@@ -339,8 +443,22 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
       cairo_pdf_surface_set_metadata(surface, CAIRO_PDF_METADATA_CREATOR, "Kalvenor");
     }
     cairo_t* cr = cairo_create(surface);
-    cairo_set_source_surface(cr, recording_, 0, 0);
-    cairo_paint(cr);
+    for (const DrawOp& op : ops_) {
+      if (const auto* text = std::get_if<TextOp>(&op)) {
+        DrawText(cr, text->text, text->font, text->x, text->y, 1 / kTwipsPerPoint, kTwipsPerPoint, 0);
+      } else if (const auto* line = std::get_if<LineOp>(&op)) {
+        cairo_save(cr);
+        cairo_scale(cr, 1 / kTwipsPerPoint, 1 / kTwipsPerPoint);
+        SetColor(cr, line->color);
+        StrokeLine(cr, *line);
+        cairo_restore(cr);
+      } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
+        cairo_save(cr);
+        cairo_translate(cr, picture->x / kTwipsPerPoint, picture->y / kTwipsPerPoint);
+        DrawPicture(cr, *picture->picture, 1 / kTwipsPerPoint);
+        cairo_restore(cr);
+      }
+    }
     cairo_destroy(cr);
     cairo_surface_finish(surface);
     cairo_status_t status = cairo_surface_status(surface);
@@ -351,19 +469,79 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     return document;
   }
 
-  void DiscardDocument() {
-    if (cr_ != nullptr) cairo_destroy(cr_);
-    if (recording_ != nullptr) cairo_surface_destroy(recording_);
-    cr_ = nullptr;
-    recording_ = nullptr;
+  static void StrokeLine(cairo_t* cr, const LineOp& line) {
+    cairo_set_line_width(cr, std::max<int16_t>(line.width, 1) * kTwipsPerPixel);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
+    cairo_move_to(cr, line.x1, line.y1);
+    cairo_line_to(cr, line.x2, line.y2);
+    cairo_stroke(cr);
   }
+
+  // The open document drawn at the printer's dots, one bit a dot: the
+  // drawing of the PDF, at the same places, with text glyphs hinted to the
+  // dot grid and everything darker than half black.
+  DotPage RenderDots(const PrinterOutput& output) {
+    const double s = output.dpi / 1440.0;  // dots per twip
+    const double height = std::ceil((max_y_twips_ + kBottomMarginTwips) * s);
+    if (height > kMaxDotRows) {
+      throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
+    }
+    const int width = output.width_dots, rows = std::max(1, static_cast<int>(height));
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, rows);
+    cairo_t* cr = cairo_create(surface);
+    for (const DrawOp& op : ops_) {
+      if (const auto* text = std::get_if<TextOp>(&op)) {
+        PangoLayout* layout = TextEngine::Get().Layout(text->text, text->font, /*dots=*/true);
+        cairo_save(cr);
+        SetInk(cr, true);
+        cairo_translate(cr, text->x * s, text->y * s);
+        cairo_scale(cr, s * kTwipsPerPoint, s * kTwipsPerPoint);
+        pango_cairo_show_layout(cr, layout);
+        cairo_restore(cr);
+        g_object_unref(layout);
+      } else if (const auto* line = std::get_if<LineOp>(&op)) {
+        cairo_save(cr);
+        cairo_scale(cr, s, s);
+        SetInk(cr, Ink(line->color));
+        StrokeLine(cr, *line);
+        cairo_restore(cr);
+      } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
+        DrawPictureDots(cr, *picture->picture, picture->x, picture->y, s);
+      }
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    DotPage page;
+    page.width_bytes = width / 8;
+    page.height = rows;
+    page.bits.assign(static_cast<size_t>(page.width_bytes) * rows, 0);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < rows; ++y) {
+      const unsigned char* row = data + static_cast<size_t>(y) * stride;
+      uint8_t* out = page.bits.data() + static_cast<size_t>(y) * page.width_bytes;
+      for (int x = 0; x < width; ++x) {
+        if (row[x] >= 128) out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+      }
+    }
+    cairo_surface_destroy(surface);
+    return page;
+  }
+
+  void DiscardDocument() {
+    ops_.clear();
+    open_ = false;
+  }
+
+  // Cairo's largest image; at 203 dots per inch about four metres of paper.
+  static constexpr double kMaxDotRows = 32767;
 
   std::unique_ptr<Printers> printers_;
   Trace* trace_;
   int current_ = -1;
   int doc_ = 1;
-  cairo_surface_t* recording_ = nullptr;
-  cairo_t* cr_ = nullptr;
+  bool open_ = false;
+  std::vector<DrawOp> ops_;
   double max_y_twips_ = 0;
 };
 

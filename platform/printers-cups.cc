@@ -135,6 +135,8 @@ std::string PrinterStateOf(http_t* http, const std::string& name) {
 
 // The document format of a document the printer surface made.
 const char* DocumentFormatOf(const std::string& document) {
+  // The receipt printer's own language goes through the queue untouched.
+  if (document.starts_with("\x1b\x40")) return CUPS_FORMAT_RAW;
   // PostScript goes as the queue's own PostScript (vnd.cups-postscript): the
   // document sets its page size itself, and no filter rewrites it for the
   // queue's default paper.
@@ -164,18 +166,25 @@ std::string PageMediaOf(const std::string& document) {
 
 class CupsPrinters : public Printers {
  public:
-  // PDF unless the queue asks for PostScript with the queue option
-  // kalvenor-document-format (lpadmin -p QUEUE -o
-  // kalvenor-document-format-default=application/postscript), for a queue
-  // that prints PostScript sooner than PDF: on the cups-pdf test queue a
-  // PostScript receipt came out in about half the time of the PDF, on the
-  // same page (the job's media option keeps the page size either way).
-  bool PrefersPostScript(const std::string& name) override {
-    cups_dest_t* dest = FindDest(name);
-    if (dest == nullptr) return false;
-    const char* format =
-        cupsGetOption("kalvenor-document-format", dest->num_options, dest->options);
-    return format != nullptr && std::string(format) == CUPS_FORMAT_POSTSCRIPT;
+  // The queue's own options "kalvenor-..." (lpadmin -p QUEUE -o
+  // kalvenor-output-default=escpos; CUPS hands them back without
+  // "-default"). The earlier kalvenor-document-format=application/postscript
+  // still asks for PostScript: on the cups-pdf test queue a PostScript
+  // receipt came out in about half the time of the PDF. Read once a queue.
+  PrinterOutput Output(const std::string& name) override {
+    auto known = outputs_.find(name);
+    if (known == outputs_.end()) {
+      Setting setting;
+      if (cups_dest_t* dest = FindDest(name)) {
+        for (int i = 0; i < dest->num_options && setting.error.empty(); ++i) {
+          setting.error = ApplyPrinterOption(dest->options[i].name, dest->options[i].value,
+                                             &setting.output);
+        }
+      }
+      known = outputs_.emplace(name, setting).first;
+    }
+    if (!known->second.error.empty()) RaisePrinterError(name, known->second.error);
+    return known->second.output;
   }
 
   explicit CupsPrinters(int wait_seconds) : wait_seconds_(wait_seconds) {}
@@ -224,7 +233,8 @@ class CupsPrinters : public Printers {
     const char* job_title = title.empty() ? "Kalvenor" : title.c_str();
     int num_options = 0;
     cups_option_t* options = nullptr;
-    std::string media = PageMediaOf(pdf);
+    // A raw stream has no page size for the queue to keep.
+    std::string media = pdf.starts_with("\x1b\x40") ? std::string() : PageMediaOf(pdf);
     if (!media.empty()) num_options = cupsAddOption(CUPS_MEDIA, media.c_str(), num_options, &options);
     int job_id = 0;
     bool created = !Failed(cupsCreateDestJob(Http(), dest, info.get(), &job_id,
@@ -391,6 +401,11 @@ class CupsPrinters : public Printers {
   std::vector<std::string> names_;
   int default_index_ = -1;
   std::map<std::string, double> media_width_mm_;
+  struct Setting {
+    PrinterOutput output;
+    std::string error;
+  };
+  std::map<std::string, Setting> outputs_;
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The folder printer: every sub-folder of one folder is a printer, and every
-// ended document becomes the next numbered PDF file in it.
+// ended document becomes the next numbered file in it (PDF, PostScript or
+// ESC/POS, as the folder's "kalvenor-options" asks).
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -27,15 +29,14 @@ namespace {
 // Numbers up to nine digits; a larger one is not a document of ours.
 constexpr size_t kMaxDigits = 9;
 
-// The document number of a file name "000042.pdf", or 0 for any other name.
+// The document number of a file name "000042.pdf" (or .ps, .prn), or 0 for
+// any other name.
 long DocumentNumber(const std::string& file_name) {
-  static const std::string kSuffix = ".pdf";
-  if (file_name.size() <= kSuffix.size() ||
-      file_name.compare(file_name.size() - kSuffix.size(), kSuffix.size(),
-                        kSuffix) != 0) {
-    return 0;
-  }
-  size_t digits = file_name.size() - kSuffix.size();
+  size_t dot = file_name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return 0;
+  std::string suffix = file_name.substr(dot);
+  if (suffix != ".pdf" && suffix != ".ps" && suffix != ".prn") return 0;
+  size_t digits = dot;
   if (digits > kMaxDigits) return 0;
   long number = 0;
   auto [end, ec] = std::from_chars(file_name.data(), file_name.data() + digits,
@@ -44,9 +45,16 @@ long DocumentNumber(const std::string& file_name) {
   return number;
 }
 
-std::string NumberedName(long number) {
+// The extension of a document the printer surface made.
+const char* ExtensionOf(const std::string& document) {
+  if (document.starts_with("%!PS")) return "ps";
+  if (document.starts_with("\x1b\x40")) return "prn";
+  return "pdf";
+}
+
+std::string NumberedName(long number, const char* extension) {
   char name[32];
-  std::snprintf(name, sizeof name, "%06ld.pdf", number);
+  std::snprintf(name, sizeof name, "%06ld.%s", number, extension);
   return name;
 }
 
@@ -128,6 +136,26 @@ class FolderPrinters : public Printers {
     return width_mm;
   }
 
+  // Settings are read from "kalvenor-options" in the printer's folder, once.
+  PrinterOutput Output(const std::string& name) override {
+    auto known = outputs_.find(name);
+    if (known == outputs_.end()) {
+      Setting setting;
+      std::ifstream in(PrinterFolder(name) + "/kalvenor-options", std::ios::binary);
+      if (in) {
+        std::ostringstream text;
+        text << in.rdbuf();
+        setting.error = ParsePrinterOptions(text.str(), &setting.output);
+      }
+      known = outputs_.emplace(name, setting).first;
+    }
+    if (!known->second.error.empty()) {
+      throw RunTimeError(kPrinterError, ErrorDescription(kPrinterError) + ": " + name + ": " +
+                                            known->second.error);
+    }
+    return known->second.output;
+  }
+
   std::string Submit(const std::string& name, const std::string& pdf,
                      const std::string& /*title*/) override {
     const std::string folder = PrinterFolder(name);
@@ -142,7 +170,7 @@ class FolderPrinters : public Printers {
       throw;
     }
     for (;; ++number) {
-      std::string target = folder + "/" + NumberedName(number);
+      std::string target = folder + "/" + NumberedName(number, ExtensionOf(pdf));
       int err = ClaimName(temp, target);
       if (err == 0) return target;
       if (err != EEXIST) {
@@ -217,8 +245,14 @@ class FolderPrinters : public Printers {
     }
   }
 
+  struct Setting {
+    PrinterOutput output;
+    std::string error;
+  };
+
   const std::string folder_;
   const std::string default_name_;
+  std::map<std::string, Setting> outputs_;
   bool loaded_ = false;
   std::vector<std::string> names_;
   int default_index_ = -1;

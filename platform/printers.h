@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/printer_options.h"
+
 namespace kalvenor {
 
 class Printers {
@@ -29,10 +31,12 @@ class Printers {
   // when the document cannot be handed over.
   virtual std::string Submit(const std::string& name, const std::string& pdf,
                              const std::string& title) = 0;
-  // True when printer `name` should get its documents as PostScript (a
-  // complete DSC document, "%!PS" first) rather than as PDF, because it
-  // prints PostScript sooner. Submit takes either.
-  virtual bool PrefersPostScript(const std::string& /*name*/) { return false; }
+  // What printer `name` wants its documents as (PDF by default), from its
+  // own settings, read once per printer and run. Raises RunTimeError
+  // ("Printer error: ...", naming the bad option or line) when the settings
+  // are wrong. Submit takes a PDF, a PostScript document ("%!PS" first) or
+  // an ESC/POS stream (ESC @ first).
+  virtual PrinterOutput Output(const std::string& /*name*/) { return PrinterOutput(); }
   // Why Names() is empty, for the job's failure: the back end may know that
   // its server is missing or silent rather than without printers.
   virtual std::string NoPrinterReason() { return "no printer is installed"; }
@@ -46,9 +50,10 @@ class Printers {
 std::unique_ptr<Printers> MakeCupsPrinters(int wait_seconds = 0);
 
 // The sub-folders of `folder`; `default_name` picks the one current at start.
-// Every document becomes the next free number "000001.pdf", "000002.pdf" ...
-// in the printer's folder, claimed atomically so that simultaneous jobs
-// never overwrite each other.
+// Every document becomes the next free number "000001.pdf", "000002.ps",
+// "000003.prn" ... (one numbering for all three) in the printer's folder,
+// claimed atomically so that simultaneous jobs never overwrite each other.
+// A printer's settings are in its file "kalvenor-options".
 std::unique_ptr<Printers> MakeFolderPrinters(const std::string& folder,
                                              const std::string& default_name);
 

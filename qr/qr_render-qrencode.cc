@@ -60,6 +60,8 @@ Picture RenderQrPicture(const QrParameters& p) {
       std::min(picture->width_twips, picture->height_twips) / (modules + 2 * quiet_zone);
   const float left = (picture->width_twips - modules * module_size) / 2;
   const float top = (picture->height_twips - modules * module_size) / 2;
+  picture->module_twips = module_size;
+  picture->square_modules = true;
   // One rectangle per horizontal run of dark modules: fewer shapes, and no
   // seams between neighbours of a run when a rasteriser antialiases edges.
   for (int y = 0; y < modules; ++y) {

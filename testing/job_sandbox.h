@@ -54,6 +54,7 @@ class StagedPrinters : public Printers {
   const std::vector<std::string>& Names() override;
   int DefaultIndex() override;
   double MediaWidthMm(const std::string& name) override;
+  PrinterOutput Output(const std::string& name) override { return base_->Output(Real(name)); }
   std::string Submit(const std::string& name, const std::string& pdf, const std::string& title) override;
 
  private:
