@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "platform/dos_path.h"
@@ -122,7 +123,8 @@ class RealFileSystem : public FileSystem {
   }
 
   void WriteFileAtomic(const std::string& host_path, const std::string& bytes) override {
-    RemoveStaleTemporaryFiles(HostParent(host_path));
+    // Each folder is swept once a run: a slips folder may hold years of files.
+    if (swept_.insert(HostParent(host_path)).second) RemoveStaleTemporaryFiles(HostParent(host_path));
     std::string temp;
     int fd = CreateTemporary(host_path, &temp);
     if (fd < 0) throw OpenError(errno, host_path);
@@ -161,6 +163,7 @@ class RealFileSystem : public FileSystem {
 
  private:
   EnvLookup env_;
+  std::set<std::string> swept_;  // folders already rid of stale temporary files
 };
 
 }  // namespace
