@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
@@ -37,8 +38,17 @@ std::string Quoted(const std::string& arg) {
   return out + "'";
 }
 
+// Ends a program started in the background and waits (at most 5 s) until it
+// is gone, so that its window cannot be taken for the next test's.
 void Stop(pid_t& pid) {
-  if (pid > 0) kill(pid, SIGTERM);
+  auto running = [pid] {  // a zombie nobody has reaped yet counts as gone
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    return std::getline(stat, line) && line.find(") Z ") == std::string::npos;
+  };
+  if (pid > 0 && kill(pid, SIGTERM) == 0) {
+    for (int i = 0; i < 100 && running(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   pid = -1;
 }
 
