@@ -482,7 +482,16 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   // dot grid and everything darker than half black.
   DotPage RenderDots(const PrinterOutput& output) {
     const double s = output.dpi / 1440.0;  // dots per twip
-    const double height = std::ceil((max_y_twips_ + kBottomMarginTwips) * s);
+    double bottom = max_y_twips_ * s;
+    for (const DrawOp& op : ops_) {
+      // A QR symbol whose modules round up to whole dots is taller than its picture.
+      const auto* p = std::get_if<PictureOp>(&op);
+      if (p != nullptr && p->picture->square_modules && p->picture->module_twips > 0) {
+        const double m = p->picture->module_twips, dots = static_cast<double>(std::max(1L, std::lround(m * s)));
+        bottom = std::max(bottom, std::lround(p->y * s) + std::round(p->picture->height_twips / m * dots));
+      }
+    }
+    const double height = std::ceil(bottom + kBottomMarginTwips * s);
     if (height > kMaxDotRows) {
       throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
     }

@@ -77,7 +77,7 @@ fi
 lpadmin -p "$QUEUE" -o Label=2
 # cups-pdf turns PostScript into its PDF in about half the time it needs for
 # a PDF (which it first converts to PostScript), so this queue gets PostScript.
-lpadmin -p "$QUEUE" -o kalvenor-document-format-default=application/postscript
+lpadmin -p "$QUEUE" -o kalvenor-output-default=postscript
 cupsenable "$QUEUE"
 cupsaccept "$QUEUE"
 

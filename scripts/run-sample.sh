@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Prints the example slip and label file on a folder printer in a sandbox:
+# Prints the example slip and label file in a sandbox twice: on a folder
+# printer that makes PDFs and on one that makes ESC/POS streams for an 80 mm
+# thermal receipt printer, whose pages are then drawn as PNG pictures:
 #   scripts/run-sample.sh [sandbox-folder]      (default: ./sample-run)
-# The PDFs land in <sandbox>/printers/COMANDERA/.
+# The PDFs land in <sandbox>/printers/COMANDERA/, the .prn files (the exact
+# bytes the receipt printer would get) and their .png pictures in
+# <sandbox>/escpos/COMANDERA/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KALVENOR_BUILD:-$root/build}
@@ -12,21 +16,36 @@ cmake --build "$build" -j2 --target kalvenor >/dev/null
 sandbox=$(realpath -m "${1:-$root/sample-run}")
 rm -rf "$sandbox"
 mkdir -p "$sandbox"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS,printers/COMANDERA,printers/OFICINA}
+mkdir -p "$sandbox"/escpos/{COMANDERA,OFICINA}
 ex="$root/examples"
-cp "$ex/C0001234.TXT" "$ex/ETIQUE01.TXT" "$sandbox/C/VENTAS/"
 cp "$ex/KALVENOR.INI" "$sandbox/C/CAJA/"
 cp "$ex/COMANRNG.ZOV" "$sandbox/C/ZOV/"
 cp "$ex/R-001234.csv" "$sandbox/C/CAE/RTA/"
+# The receipt printer's settings (all but kalvenor-output are the defaults).
+printf '%s\n' kalvenor-output=escpos kalvenor-escpos-width=576 kalvenor-escpos-dpi=203 \
+  kalvenor-escpos-cut=partial >"$sandbox/escpos/COMANDERA/kalvenor-options"
 
-export KALVENOR_DRIVE_C="$sandbox/C" KALVENOR_DRIVE_H="$sandbox/H"
-export KALVENOR_PRINTER_DIR="$sandbox/printers" KALVENOR_DEFAULT_PRINTER=OFICINA
-export KALVENOR_TRACE="$sandbox/trace.jsonl"
+export KALVENOR_DRIVE_C="$sandbox/C" KALVENOR_DRIVE_H="$sandbox/H" KALVENOR_DEFAULT_PRINTER=OFICINA
 cd "$sandbox/C/CAJA"
 status=0
-"$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S || status=$?
-echo "comanda job (exit $status), log:"; sed 's/^/  /' "$sandbox/C/VENTAS/LOG.TXT"
-"$build/kalvenor" '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' N S || status=$?
-echo "label job (exit $status), log:"; sed 's/^/  /' "$sandbox/C/VENTAS/LOGETQ.TXT"
+for printers in printers escpos; do
+  # A job rewrites its slip: each printer starts from the examples.
+  cp "$ex/C0001234.TXT" "$ex/ETIQUE01.TXT" "$sandbox/C/VENTAS/"
+  export KALVENOR_PRINTER_DIR="$sandbox/$printers" KALVENOR_TRACE="$sandbox/trace.jsonl"
+  [ "$printers" = printers ] || KALVENOR_TRACE="$sandbox/trace-$printers.jsonl"
+  echo "== $KALVENOR_PRINTER_DIR/COMANDERA"
+  "$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S || status=$?
+  echo "comanda job (exit $status), log:"; sed 's/^/  /' "$sandbox/C/VENTAS/LOG.TXT"
+  "$build/kalvenor" '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' N S || status=$?
+  echo "label job (exit $status), log:"; sed 's/^/  /' "$sandbox/C/VENTAS/LOGETQ.TXT"
+  echo "trace: $KALVENOR_TRACE"
+done
+# Each stream read strictly, as the printer would, and drawn as a picture.
+for prn in "$sandbox"/escpos/COMANDERA/*.prn; do
+  echo "$(basename "$prn"): $(python3 "$root/scripts/escpos_page.py" "$prn" "${prn%.prn}.png")"
+done
 echo "PDFs in $sandbox/printers/COMANDERA:"
-ls -1 "$sandbox/printers/COMANDERA" | sed 's/^/  /'
-echo "trace: $KALVENOR_TRACE"
+(cd "$sandbox/printers/COMANDERA" && printf "  %s\n" *)
+echo "ESC/POS streams and their pictures in $sandbox/escpos/COMANDERA:"
+(cd "$sandbox/escpos/COMANDERA" && printf "  %s\n" *)
+exit "$status"

@@ -2,7 +2,8 @@
 """A stand-in ESC/POS printer on 127.0.0.1: escpos_printer.py DIR [--stall]
 writes its free port to DIR/port; every connection's bytes become DIR/job-N.prn, then
 DIR/job-N.ok or DIR/job-N.error (scripts/escpos_page.py's strict reading).
-With --stall it accepts connections and never reads them."""
+With --stall it accepts connections and never reads them; with --refuse it
+writes its port and closes it, so that every connection is refused."""
 import os
 import socket
 import sys
@@ -38,6 +39,9 @@ server.listen(8)
 with open(os.path.join(sys.argv[1], "port.tmp"), "w") as f:
     f.write(str(server.getsockname()[1]))
 os.rename(os.path.join(sys.argv[1], "port.tmp"), os.path.join(sys.argv[1], "port"))
+if "--refuse" in sys.argv:
+    server.close()
+    sys.exit(0)
 held, count = [], 0
 while True:
     conn, _ = server.accept()

@@ -1,18 +1,14 @@
-// Receipts on ESC/POS printers, whole jobs: the sample slip on a folder
-// printer and through a raw CUPS queue to a stand-in printer on 127.0.0.1.
-// Every stream is read strictly (scripts/escpos_page.py), the page rebuilt,
-// each symbol decoded by a real reader and its bars measured in dots.
+// Receipts on ESC/POS printers, whole jobs: the sample slip (with its fiscal
+// QR code) on a folder printer and through a raw CUPS queue to a stand-in
+// printer on 127.0.0.1 (testing/escpos_printer.py). Every stream is read
+// strictly (scripts/escpos_page.py), the page rebuilt, each symbol decoded by
+// a real reader and its bars measured in dots.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <filesystem>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -20,29 +16,20 @@
 #include "testing/barcode_testing.h"
 #include "testing/job_sandbox.h"
 
-extern char** environ;
-
 namespace kalvenor {
 namespace {
 
-const char kSlip[] = "kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S";
 const std::string kEan = "0000000001236", kCode128 = "12345678901234567890";
 
-std::string SecondLogLine(const JobSandbox& job) {
-  std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
-  return log.substr(log.find("\r\n") + 2);
-}
-
-// The one-bit page of a stream, rebuilt by the strict reader.
-struct DotPage {
-  std::string summary;  // the reader's JSON line, or its complaint
-  GreyRaster raster;
+// The one-bit page of a stream's first document, rebuilt by the strict reader.
+struct ReadBack {
+  std::string summary;  // the reader's JSON lines, or its complaint
+  GreyRaster raster;    // as wide as the widest inked band
 };
 
-DotPage ReadStream(const std::string& prn) {
-  DotPage page;
-  page.summary = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/scripts/escpos_page.py " + prn + " " +
-                             prn + ".pgm 2>&1");
+ReadBack ReadStream(const std::string& prn) {
+  ReadBack page;
+  page.summary = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/scripts/escpos_page.py " + prn + " " + prn + ".pgm 2>&1");
   std::string pgm = ReadBytes(prn + ".pgm");
   int header = 0;
   if (std::sscanf(pgm.c_str(), "P5 %d %d 255\n%n", &page.raster.width, &page.raster.height, &header) == 2) {
@@ -51,96 +38,185 @@ DotPage ReadStream(const std::string& prn) {
   return page;
 }
 
-// Run lengths (dark, light, dark ...) between the first and the last dark
-// dot of row `y` from `x0` to `x1`.
+// Runs (light, dark, light, ..., dark) of row `y` from `x0` up to its last
+// dark dot before `x1`; the paper beyond the raster is blank.
 std::vector<int> Runs(const GreyRaster& r, int y, int x0, int x1) {
-  std::vector<int> runs;
-  const uint8_t* row = r.pixels.data() + static_cast<size_t>(y) * r.width;
-  while (x0 < x1 && row[x0] != 0) ++x0;
-  while (x1 > x0 && row[x1 - 1] != 0) --x1;
-  for (int x = x0; x < x1; ++runs.back()) {
-    if (runs.empty() || (row[x] == 0) != (runs.size() % 2 == 1)) runs.push_back(0);
-    ++x;
+  std::vector<int> runs{0};
+  for (int x = x0; x < std::min(x1, r.width); ++x) {
+    bool dark = r.pixels[static_cast<size_t>(y) * r.width + x] == 0;
+    if (dark != (runs.size() % 2 == 0)) runs.push_back(0);
+    ++runs.back();
   }
+  if (runs.size() % 2 == 1) runs.pop_back();
   return runs;
 }
 
-// Checks the symbols of the trace's pictures of document `doc` on `page`:
-// each decodes to its data, and every bar and space is a whole number of
-// one module's dots (`module_twips` designed, at least 2 dots). Symbols
-// that do not fit the printer's width are only counted.
-int CheckSymbols(const DotPage& page, const std::string& trace, int doc, int dpi) {
+// Checks the symbols of the trace's pictures of document `doc` on paper
+// `width` dots wide at `dpi`: each decodes to its data, and every bar and
+// space is a whole number of one module's dots (the designed module rounded,
+// at least 2 dots for a bar code). Returns how many were checked: a symbol
+// that with its quiet zone runs past the paper's edge is left out.
+int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int width, int dpi) {
+  const std::string csv = JobSandbox::Example("R-001234.csv");
+  const std::string link = csv.substr(csv.rfind(';') + 1, csv.find_last_not_of("\r\n") - csv.rfind(';'));
   std::regex picture(R"re("op":"picture","doc":)re" + std::to_string(doc) +
                      R"re(,"x":([\d.]+),"y":([\d.]+),"w":(\d+),"h":(\d+))re");
   const double s = dpi / 1440.0;
-  const GreyRaster& r = page.raster;
   int checked = 0;
   for (std::sregex_iterator it(trace.begin(), trace.end(), picture), end; it != end; ++it) {
     double x = std::stod((*it)[1]), y = std::stod((*it)[2]), w = std::stod((*it)[3]), h = std::stod((*it)[4]);
     bool qr = w == h, ean = w == 4095;
-    int x0 = static_cast<int>(x * s), y0 = static_cast<int>(y * s);
-    int x1 = std::min<int>(r.width, std::ceil((x + w) * s)), y1 = std::min<int>(r.height, std::ceil((y + h) * s));
-    std::vector<int> runs = Runs(r, static_cast<int>((y + h * 0.3) * s), x0, x1);
-    if (qr) {
-      for (int row = y0; row < y1 && runs.empty(); ++row) runs = Runs(r, row, x0, x1);
-    } else if (runs.empty() || (x + (ean ? 3400 : 4125) * 1.0) * s > r.width) {
-      continue;  // wider than the paper
-    }
     SCOPED_TRACE(qr ? "QR" : ean ? "EAN" : "Code 128");
-    GreyRaster crop;
-    crop.width = x1 - x0 + 40;
+    int x0 = std::lround(x * s), y0 = std::lround(y * s), y1 = std::min<int>(r.height, std::ceil((y + h) * s));
+    // A row through the bars; for QR the top row of its finder patterns.
+    std::vector<int> runs;
+    int row = qr ? y0 : std::lround((y + h * 0.3) * s);
+    for (; row < y1 && (runs = Runs(r, row, x0, width)).empty(); ++row) {
+    }
+    if (runs.empty()) {
+      ADD_FAILURE() << "no symbol";
+      continue;
+    }
+    int module = qr ? runs[1] / 7 : std::max(2L, std::lround((ean ? 30 : 15) * s)), extent = 0;
+    for (size_t i = 1; i < runs.size(); ++i) extent += runs[i];
+    if (x0 + runs[0] + extent + (qr ? 4 : 10) * module > width) continue;  // wider than the paper
+    for (size_t i = 1; i < runs.size(); ++i) {
+      EXPECT_EQ(runs[i] % module, 0) << "run of " << runs[i] << " dots, module " << module;
+    }
+    if (qr) {  // square, 17 + 4n modules, and as tall as the modules make it
+      EXPECT_EQ((extent / module - 17) % 4, 0) << extent;
+      y1 = std::min(r.height, row + extent);
+    }
+    GreyRaster crop;  // the picture's rows from x0 to the paper's edge, on a white border
+    crop.width = width - x0 + 40;
     crop.height = y1 - y0 + 40;
     crop.pixels.assign(static_cast<size_t>(crop.width) * crop.height, 255);
     for (int row = y0; row < y1; ++row) {
-      std::copy_n(r.pixels.begin() + static_cast<size_t>(row) * r.width + x0, x1 - x0,
+      std::copy_n(r.pixels.begin() + static_cast<size_t>(row) * r.width + x0, std::max(0, r.width - x0),
                   crop.pixels.begin() + static_cast<size_t>(row - y0 + 20) * crop.width + 20);
     }
     EXPECT_EQ(ReadBarcode(crop, qr ? Symbology::kQr : ean ? Symbology::kEan13 : Symbology::kCode128).value_or(""),
-              qr ? std::string("") : ean ? kEan : kCode128);
-    int module = qr ? runs[0] / 7 : std::max(2L, std::lround((ean ? 30 : 15) * s));
-    int extent = 0;
-    for (int run : runs) {
-      EXPECT_EQ(run % module, 0) << "run of " << run << " dots, module " << module;
-      extent += run;
-    }
-    if (qr) {
-      EXPECT_EQ((extent / module - 17) % 4, 0) << extent;
-    }
+              qr ? link : ean ? kEan : kCode128);
     ++checked;
   }
   return checked;
 }
 
-TEST(EscPos, SampleSlipOnTheFolderPrinter) {
+// Every line of a trace but the names in "enddoc".
+std::string WithoutOutputs(const std::string& trace) {
+  return std::regex_replace(trace, std::regex(R"re(,"output":"[^"]*")re"), "");
+}
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// The sample slip or label file on printer COMANDERA with the settings of a
+// case: a folder printer, or a raw CUPS queue to the stand-in printer (in
+// `mode`: "" printing, "--stall" taking connections but never reading them,
+// "--refuse" refusing them). The log's second line must match `outcome`
+// ("%" is the printer's name); `symbols` gives, per document, how many
+// symbols fit the paper; with none, no stream may reach the printer.
+TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
+  const std::string kOk = "Finalizo correctamente\\.",
+                    kLate = "ERROR: Printer error: %: job \\d+ was not printed in time.*; printer state reasons: ";
   struct Case {
+    const char* name;
+    const char* mode;  // nullptr: the folder printer
     int width, dpi;
     const char* cut;
-    std::string cut_bytes;
-    int symbols;  // per copy with the QR, those that fit the width
+    std::string more;  // further settings, name=value lines
+    bool label;
+    std::string outcome;
+    std::vector<int> symbols;
   } cases[] = {
-      {576, 203, "partial", std::string("\x1d\x56\x42\x00", 4), 3},
-      {384, 203, "full", std::string("\x1d\x56\x41\x00", 4), 2},
-      {576, 300, "none", "", 1},
-      {832, 300, "partial", std::string("\x1d\x56\x42\x00", 4), 3},
+      {"80 mm at 203 dpi", nullptr, 576, 203, "partial", "", false, kOk, {3, 2}},
+      {"58 mm: the bar codes are wider than the paper", nullptr, 384, 203, "full", "", false, kOk, {1, 0}},
+      {"80 mm at 180 dpi: modules rounded up", nullptr, 576, 180, "none", "", false, kOk, {3, 2}},
+      {"80 mm at 300 dpi", nullptr, 576, 300, "none", "", false, kOk, {1, 0}},
+      {"104 mm at 300 dpi", nullptr, 832, 300, "partial", "", false, kOk, {3, 2}},
+      {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false,
+       "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-width.*", {}},
+      {"unknown option", nullptr, 576, 203, "partial", "kalvenor-escpos-speed=2\n", false,
+       "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-speed.*", {}},
+      {"raw CUPS queue", "", 576, 203, "partial", "", false, kOk, {3, 2}},
+      {"raw CUPS queue, label file", "", 384, 300, "full", "", true, kOk, {0, 0}},
+      {"raw CUPS queue, unknown cut", "", 576, 203, "partial", "kalvenor-escpos-cut=half\n", false,
+       "ERROR: Printer error: %: .*kalvenor-escpos-cut.*", {}},
+      {"printer refusing connections", "--refuse", 576, 203, "partial", "", false,
+       kLate + ".*unavailable.*", {}},
+      {"printer stalling", "--stall", 576, 203, "partial", "", false, kLate + "cups-waiting-for-job-completed.*", {}},
   };
+  // The same job on a PDF printer: the trace differs only in the names of the outputs.
+  JobSandbox pdf;
+  pdf.sandbox.Write("C/CAE/RTA/R-001234.csv", JobSandbox::Example("R-001234.csv"));
+  Host pdf_host = pdf.HostWith(MakeFolderPrinters(pdf.sandbox.Path("printers"), "OFICINA"));
+  ASSERT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", pdf_host), 0);
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + " dots at " + std::to_string(c.dpi));
+    SCOPED_TRACE(c.name);
+    std::string settings = "kalvenor-output=escpos\nkalvenor-escpos-width=" + std::to_string(c.width) +
+                           "\nkalvenor-escpos-dpi=" + std::to_string(c.dpi) + "\nkalvenor-escpos-cut=" + c.cut +
+                           "\n" + c.more;
     JobSandbox job;
-    job.sandbox.Write("printers/COMANDERA/kalvenor-options",
-                      "kalvenor-output=escpos\nkalvenor-escpos-width=" + std::to_string(c.width) +
-                          "\nkalvenor-escpos-dpi=" + std::to_string(c.dpi) + "\nkalvenor-escpos-cut=" + c.cut + "\n");
-    Host host = job.HostWith(MakeFolderPrinters(job.sandbox.Path("printers"), "OFICINA"));
-    ASSERT_EQ(RunJob(kSlip, host), 0);
-    EXPECT_EQ(SecondLogLine(job), "Finalizo correctamente.\r\n");
-    std::string trace = job.sandbox.Read("trace.jsonl");
-    for (int doc = 1; doc <= 2; ++doc) {
-      std::string prn = "printers/COMANDERA/00000" + std::to_string(doc) + ".prn";
+    job.sandbox.Write("C/CAE/RTA/R-001234.csv", JobSandbox::Example("R-001234.csv"));
+    std::string printer = "COMANDERA", out = "printers/COMANDERA/00000", pid;
+    std::unique_ptr<Printers> printers;
+    struct Cleanup {
+      std::function<void()> done;
+      ~Cleanup() { done(); }
+    } cleanup{[&] {
+      if (c.mode != nullptr) Shell("cancel -a " + printer + "; lpadmin -x " + printer + "; kill " + pid);
+    }};
+    if (c.mode == nullptr) {
+      job.sandbox.Write("printers/COMANDERA/kalvenor-options", settings);
+      printers = MakeFolderPrinters(job.sandbox.Path("printers"), "OFICINA");
+    } else {
+      if (geteuid() != 0 || ShellOutput("lpstat -r 2>/dev/null").find("is running") == std::string::npos) {
+        GTEST_SKIP() << "raw CUPS queues need root and a running cupsd (scripts/cups-test-queue.sh)";
+      }
+      job.sandbox.MakeFolder("escpos");
+      pid = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/testing/escpos_printer.py " + job.sandbox.Path("escpos") +
+                        " " + c.mode + " >/dev/null 2>&1 & echo $!");
+      for (int i = 0; i < 200 && !job.sandbox.Exists("escpos/port"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+      printer = "KALVENOR-ESCPOS-" + std::to_string(getpid());
+      out = "escpos/job-";
+      std::string options;
+      for (size_t at = 0, end; (end = settings.find('\n', at)) != std::string::npos; at = end + 1) {
+        std::string line = settings.substr(at, end - at);
+        options += " -o " + line.insert(line.find('='), "-default");
+      }
+      ASSERT_TRUE(Shell("lpadmin -p " + printer + " -v socket://127.0.0.1:" + job.sandbox.Read("escpos/port") +
+                        "/?snmp=false -m raw -E" + options));
+      printers = std::make_unique<StagedPrinters>(MakeCupsPrinters(c.symbols.empty() ? 2 : 30), nullptr,
+                                                  "COMANDERA", printer);
+    }
+    Host host = job.HostWith(std::move(printers));
+    std::string slip = c.label ? "ETIQUE01" : "C0001234";
+    ASSERT_EQ(RunJob("kalvenor \\VENTAS\\" + slip + ".TXT \\VENTAS\\LOG.TXT N S", host), 0);
+    std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT"), trace = job.sandbox.Read("trace.jsonl");
+    std::string second = log.substr(log.find("\r\n") + 2);
+    EXPECT_TRUE(std::regex_match(second, std::regex(std::regex_replace(c.outcome, std::regex("%"), printer) +
+                                                    "\r\n")))
+        << second;
+    if (!c.label && !c.symbols.empty()) {
+      EXPECT_EQ(WithoutOutputs(trace), WithoutOutputs(pdf.sandbox.Read("trace.jsonl")));
+    }
+    for (size_t doc = 1; doc <= std::max<size_t>(c.symbols.size(), 1); ++doc) {
+      std::string prn = out + std::to_string(doc) + ".prn";
+      for (int i = 0; i < 250 && c.mode != nullptr && !c.symbols.empty() && !job.sandbox.Exists(prn); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the stand-in has all once the file is there
+      }
+      if (c.symbols.empty()) {
+        EXPECT_FALSE(job.sandbox.Exists(prn)) << "nothing may reach the printer";
+        EXPECT_EQ(trace.find("\"enddoc\""), std::string::npos);
+        break;
+      }
       ASSERT_TRUE(job.sandbox.Exists(prn)) << trace;
-      EXPECT_TRUE(job.sandbox.Read(prn).ends_with(c.cut_bytes));
-      DotPage page = ReadStream(job.sandbox.Path(prn));
+      ReadBack page = ReadStream(job.sandbox.Path(prn));
       ASSERT_NE(page.summary.find("\"cut\": \"" + std::string(c.cut) + "\""), std::string::npos) << page.summary;
+      EXPECT_EQ(std::count(page.summary.begin(), page.summary.end(), '\n'), 1) << "one document a job";
       EXPECT_LE(page.raster.width, c.width);
-      EXPECT_EQ(CheckSymbols(page, trace, doc, c.dpi), c.symbols - (doc == 2 && c.symbols == 3 ? 1 : 0));
+      EXPECT_EQ(CheckSymbols(page.raster, trace, static_cast<int>(doc), c.width, c.dpi), c.symbols[doc - 1]);
     }
   }
 }

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# Times the whole Kalvenor job on an ESC/POS receipt printer, on the slip of
+# bench/job_bench.sh (three-copy PAMI slip, 30 item lines, EAN, Code 128 and
+# the built-in QR code; two receipts):
+#   1. one hyperfine run, alternating:
+#        kalvenor, ESC/POS folder printer   two .prn streams (576 dots, 203 dpi)
+#        kalvenor, PDF folder printer       two PDFs
+#        cupsfilter                         CUPS's text-to-PDF of the slip's text alone
+#        paps                               pango's text to PostScript of the text alone
+#   2. through CUPS (root): from start until the stand-in ESC/POS printer
+#      (testing/escpos_printer.py behind a raw queue) has received the last
+#      byte of the last receipt, against `lp` of the slip's text on the
+#      cups-pdf queue KALVENOR-COMANDERA until its PDF is complete
+#      (bench/cups_wait.sh). The raw queue lives on a cupsd of its own on
+#      127.0.0.1, so the shared server's queues and their COMANDERA stay as
+#      they are.
+#   bench/escpos_bench.sh [runs] [cups-runs]   (default 20 and 10, after warm-up runs)
+# KALVENOR_BUILD names the build folder (default build-bench, built here).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KALVENOR_BUILD:-$root/build-bench}
+runs=${1:-20}
+cups_runs=${2:-10}
+for tool in hyperfine cupsfilter paps python3; do
+  command -v "$tool" >/dev/null || { echo "escpos_bench: $tool missing (scripts/setup.sh)" >&2; exit 1; }
+done
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target kalvenor >/dev/null
+
+box=$(mktemp -d "${TMPDIR:-/tmp}/kalvenor-escpos-bench.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  rm -rf "$box"
+}
+trap cleanup EXIT
+chmod 755 "$box"
+mkdir -p "$box"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS,pdf/COMANDERA,escpos/COMANDERA,printer}
+cp "$root/examples/KALVENOR.INI" "$box/C/CAJA/"
+cp "$root/examples/COMANRNG.ZOV" "$box/C/ZOV/"
+cp "$root/examples/R-001234.csv" "$box/C/CAE/RTA/"
+python3 "$root/bench/make_slip.py" sample "$box/slip.txt"
+python3 "$root/bench/make_slip.py" text "$box/slip.txt" "$box/slip-text.txt"
+chmod 644 "$box/slip-text.txt"
+printf 'kalvenor-output=escpos\n' >"$box/escpos/COMANDERA/kalvenor-options"
+export KALVENOR_DRIVE_C="$box/C" KALVENOR_DRIVE_H="$box/H"
+unset KALVENOR_PRINTER_DIR KALVENOR_QR_SERVICE KALVENOR_TRACE KALVENOR_CUPS_WAIT
+cd "$box/C/CAJA"
+job=("$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S)
+kalvenor="$build/kalvenor '\\VENTAS\\C0001234.TXT' '\\VENTAS\\LOG.TXT' N S"
+
+# Every run starts from the host's slip (a job rewrites it) and empty printers.
+cat >"$box/prepare" <<PREP
+#!/bin/sh
+cp "$box/slip.txt" "$box/C/VENTAS/C0001234.TXT"
+rm -f "$box"/pdf/COMANDERA/*.pdf "$box"/escpos/COMANDERA/*.prn
+PREP
+chmod +x "$box/prepare"
+
+# The job must print what the benchmark claims: two receipts, each stream
+# read strictly.
+"$box/prepare"
+KALVENOR_PRINTER_DIR="$box/escpos" "${job[@]}"
+for prn in "$box"/escpos/COMANDERA/000001.prn "$box"/escpos/COMANDERA/000002.prn; do
+  python3 "$root/scripts/escpos_page.py" "$prn" >/dev/null \
+    || { echo "escpos_bench: $prn is not a good ESC/POS stream" >&2; exit 1; }
+done
+
+echo "== whole job on folder printers, $runs runs" >&2
+hyperfine -N --warmup 3 --runs "$runs" --prepare "$box/prepare" --export-json "$box/folder.json" \
+  --command-name "kalvenor, ESC/POS folder printer" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor" \
+  --command-name "kalvenor, PDF folder printer" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor" \
+  --command-name "cupsfilter -m application/pdf (text)" "cupsfilter -m application/pdf $box/slip-text.txt" \
+  --command-name "paps (text)" "paps $box/slip-text.txt" >&2
+grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench: the job failed" >&2; exit 1; }
+echo
+echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs:"
+python3 "$root/bench/report.py" "$box/folder.json"
+
+# --- through CUPS ---------------------------------------------------------------
+if [ "$(id -u)" -ne 0 ]; then
+  echo "escpos_bench: through CUPS skipped (needs root)" >&2
+  exit 0
+fi
+queue=KALVENOR-COMANDERA
+if lpstat -v "$queue" >/dev/null 2>&1; then
+  out=${KALVENOR_CUPS_PDF_OUT:-/var/spool/cups-pdf/KALVENOR}
+else
+  out=$("$root/scripts/cups-test-queue.sh")
+fi
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+server="127.0.0.1:$(free_port)"
+mkdir -p "$box"/cups/{conf,spool/tmp,cache,state,log}
+cat >"$box/cups/conf/cups-files.conf" <<CFEOF
+ServerRoot $box/cups/conf
+RequestRoot $box/cups/spool
+TempDir $box/cups/spool/tmp
+CacheDir $box/cups/cache
+StateDir $box/cups/state
+AccessLog $box/cups/log/access_log
+ErrorLog $box/cups/log/error_log
+PageLog $box/cups/log/page_log
+CFEOF
+cat >"$box/cups/conf/cupsd.conf" <<CFEOF
+Listen $server
+LogLevel warn
+Browsing No
+BrowseLocalProtocols none
+DefaultAuthType None
+WebInterface No
+<Location />
+  Order allow,deny
+  Allow localhost
+</Location>
+CFEOF
+cupsd -f -c "$box/cups/conf/cupsd.conf" -s "$box/cups/conf/cups-files.conf" &
+pids+=($!)
+python3 "$root/testing/escpos_printer.py" "$box/printer" &
+pids+=($!)
+for _ in $(seq 1 100); do
+  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && [ -s "$box/printer/port" ] && break
+  sleep 0.1
+done
+lpadmin -h "$server" -p BENCH-COMANDERA -E -m raw -v "socket://127.0.0.1:$(cat "$box/printer/port")/?snmp=false" \
+  -o kalvenor-output-default=escpos 2>/dev/null || { echo "escpos_bench: no raw queue on $server" >&2; exit 1; }
+
+# Runs the job, then waits until the stand-in printer has every document
+# the trace names (a job-N.prn appears once its connection has ended).
+cat >"$box/escpos-wait" <<WAIT
+#!/bin/sh
+KALVENOR_TRACE="$box/trace.jsonl" CUPS_SERVER=$server $kalvenor || exit 1
+docs=\$(grep -c '"op":"enddoc"' "$box/trace.jsonl")
+for _ in \$(seq 1 6000); do
+  [ "\$(find "$box/printer" -name 'job-*.prn' | wc -l)" -ge "\$docs" ] && exit 0
+  sleep 0.005
+done
+echo "escpos-wait: the printer did not get \$docs documents in 30 s" >&2
+exit 1
+WAIT
+chmod +x "$box/escpos-wait"
+printf '#!/bin/sh\n"%s/prepare"\nrm -f "%s/trace.jsonl" "%s"/printer/job-*\n' "$box" "$box" "$box" >"$box/prepare-cups"
+chmod +x "$box/prepare-cups"
+
+echo "== through CUPS, $cups_runs runs" >&2
+hyperfine -N --warmup 1 --runs "$cups_runs" --prepare "$box/prepare-cups" --prepare "$box/prepare" \
+  --export-json "$box/cups.json" \
+  --command-name "kalvenor, raw queue to the ESC/POS printer" "$box/escpos-wait" \
+  --command-name "lp of the text, cups-pdf queue" "$root/bench/cups_wait.sh $out lp -d $queue $box/slip-text.txt" >&2
+# The last run's streams, read strictly by the stand-in printer.
+for prn in "$box"/printer/job-*.prn; do
+  for _ in $(seq 1 100); do [ -e "${prn%.prn}.ok" ] || [ -e "${prn%.prn}.error" ] && break; sleep 0.05; done
+  [ -e "${prn%.prn}.ok" ] || { echo "escpos_bench: the printer rejected $prn" >&2; exit 1; }
+done
+echo
+echo "Through CUPS, $cups_runs runs:"
+python3 "$root/bench/report.py" "$box/cups.json"
+echo "load: $(uptime)"
