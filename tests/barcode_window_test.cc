@@ -78,7 +78,8 @@ std::optional<Screen> ParseXwd(const std::string& bytes) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
   };
   if (bytes.size() < 100 || field(1) != 7 || field(2) != 2 || (field(11) != 24 && field(11) != 32) ||
-      field(14) != 0xFF0000 || field(15) != 0xFF00 || field(16) != 0xFF || field(4) > 8192 || field(5) > 8192) {
+      field(14) != 0xFF0000 || field(15) != 0xFF00 || field(16) != 0xFF || field(4) > 8192 ||
+      field(5) > 8192) {
     return std::nullopt;
   }
   Screen screen{static_cast<int>(field(4)), static_cast<int>(field(5)), {}};
@@ -141,9 +142,10 @@ class BarcodeWindow : public ::testing::Test {
   bool StartWindow(std::vector<std::string> env = {}) {
     std::vector<std::string> all = Env();
     all.insert(all.end(), env.begin(), env.end());
-    program_ = std::atoi(ShellOutput(EnvCommand(all) + " " + ShellQuote(kBinary) + " </dev/null >/dev/null 2>" +
-                                     ShellQuote(sandbox_.Path("stderr.txt")) + " & echo $!")
-                             .c_str());
+    std::string stderr_path = ShellQuote(sandbox_.Path("stderr.txt"));
+    program_ = std::atoi(
+        ShellOutput(EnvCommand(all) + " " + ShellQuote(kBinary) + " </dev/null >/dev/null 2>" + stderr_path +
+                    " & echo $!").c_str());
     window_ = FindWindow(kCaption);
     std::string geometry = window_.empty() ? "" : Tool({"xdotool", "getwindowgeometry", "--shell", window_});
     origin_x_ = ShellValue(geometry, "X");
@@ -253,7 +255,8 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyAndPrint) {
     const char* read;
   };
   for (const Step& step : {Step{{"Tab", "Tab", "space"}, 0, "KALVENOR-39"},
-                           Step{{"Tab", "space"}, 2, "KALVENOR-393"}, Step{{"Tab", "space"}, 1, "KALVENOR-393"}}) {
+                           Step{{"Tab", "space"}, 2, "KALVENOR-393"},
+                           Step{{"Tab", "space"}, 1, "KALVENOR-393"}}) {
     std::vector<std::string> argv = {"xdotool", "key", "--delay", "20"};
     argv.insert(argv.end(), step.keys.begin(), step.keys.end());
     Tool(argv);
