@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/cairo_surfaces.h"
-#include "platform/printers.h"
 #include "platform/run_time_error.h"
 #include "testing/barcode_testing.h"
 #include "testing/fake_host.h"
@@ -66,29 +64,6 @@ TEST(PrintReceiptBarcodes, NoFormWithAFlagIsAFailure) {
   RecordingPrinter printer;
   EXPECT_THROW(PrintReceiptBarcodes(PamiJob(u"", kAuthorisation20), nullptr, printer), RunTimeError);
   EXPECT_NO_THROW(PrintReceiptBarcodes(PamiJob(u"", u""), nullptr, printer));
-}
-
-// A code shorter than 20 characters, with lower-case letters, scans from the
-// printed page at a thermal printer's resolution and at 300 dpi (the whole
-// job's test reads the 20-character one).
-TEST(PrintReceiptBarcodes, ShortCodeScansFromThePrintedPdf) {
-  Sandbox sandbox;
-  sandbox.MakeFolder("printers/COMANDERA");
-  auto printer = MakeCairoPrinter(MakeFolderPrinters(sandbox.Path("printers"), ""), nullptr);
-  FormHarness harness;
-  auto form = harness.MakeForm(true);
-  printer->Font.Size = 8;
-  printer->Print(u"Firma afiliado", true);
-  PrintReceiptBarcodes(PamiJob(u"4006381333931", u"PAMI-7788/x"), form.get(), *printer);
-  printer->Print(u"", true);
-  printer->EndDoc();
-  for (int dpi : {203, 300}) {
-    SCOPED_TRACE(testing::Message() << dpi << " dpi");
-    GreyRaster page = RasterisePdf(sandbox.Path("printers/COMANDERA/000001.pdf"), dpi);
-    ASSERT_GT(page.width, 0);
-    EXPECT_EQ(ReadBarcode(page, Symbology::kEan13), "4006381333931");
-    EXPECT_EQ(ReadBarcode(page, Symbology::kCode128), "PAMI-7788/x");
-  }
 }
 
 }  // namespace
