@@ -56,7 +56,8 @@ TEST_F(ComandaTest, WhichCopiesPrintAndWithWhatCaptions) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<std::string> lines = {SlipLineOf('1', 0, "FARMACIA CENTRAL"), SlipLineOf('1', 30, "Item copy 1")};
+    std::vector<std::string> lines = {SlipLineOf('1', 0, "FARMACIA CENTRAL"),
+                                      SlipLineOf('1', 30, "Item copy 1")};
     if (!c.extra_item.empty()) lines.push_back(SlipLineOf('1', 30, c.extra_item));
     lines.push_back(SlipLineOf('1', 99, ""));
     lines.push_back(SlipLineOf('2', 30, "Item copy 2"));
