@@ -1,7 +1,8 @@
 #include "app/config.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+
+#include <tuple>
 
 #include "app/feed_count.h"
 #include "testing/fake_host.h"
@@ -12,9 +13,7 @@ namespace {
 // One 49-byte record: caption, separator, the value in 25 columns, a blank
 // column, CR LF.
 std::string Record(const std::string& value) {
-  std::string caption = "Setting             ";
-  std::string field = value + std::string(25 - value.size(), ' ');
-  return caption + "=" + field + " \r\n";
+  return "Setting             =" + value + std::string(25 - value.size(), ' ') + " \r\n";
 }
 
 class ConfigTest : public ::testing::Test {
@@ -24,42 +23,34 @@ class ConfigTest : public ::testing::Test {
   Host host_ = MakeTestHost(sandbox_, &printer_);
 };
 
-TEST_F(ConfigTest, ReadsFiveRecordsWithTrimmingAndRounding) {
-  sandbox_.Write("C/CAJA/kalvenor.ini",
-                 Record("Lucida Console") + Record("  12   ") + Record("7,5") + Record("8,5") + Record("11"));
-  Config config = ReadConfiguration(host_);
-  EXPECT_EQ(config.font_name, u"Lucida Console");
-  EXPECT_EQ(config.left_margin, 12);
-  EXPECT_EQ(config.small_size, 8);
-  EXPECT_EQ(config.normal_size, 8);
-  EXPECT_EQ(config.large_size, 11);
-}
-
-TEST_F(ConfigTest, AnyBadRecordGivesAllDefaults) {
-  for (std::string bytes : {Record("Arial") + Record("0") + Record("7") + Record("8"),   // four records
-                            Record("Arial") + Record("x") + Record("7") + Record("8") + Record("9"),
-                            Record("Arial") + Record("40000") + Record("7") + Record("8") + Record("9")}) {
-    sandbox_.Write("C/CAJA/KALVENOR.INI", bytes);
+TEST_F(ConfigTest, FiveRecordsOrAllDefaults) {
+  using Fields = std::tuple<Text, int, int, int, int>;
+  const Fields defaults = {u"Consolas", 0, 7, 8, 10};
+  const std::string sizes = Record("7") + Record("8") + Record("10");
+  struct Case {
+    const char* name;
+    std::string bytes;
+    Fields config;
+  } cases[] = {
+      {"trimmed and rounded", Record("Lucida Console") + Record("  12   ") + Record("7,5") + Record("8,5") +
+                                  Record("11"), {u"Lucida Console", 12, 8, 8, 11}},
+      {"long name cut", "Font                =" + std::string(26, 'F') + "\r\n" + Record("0") + sizes,
+       {Text(25, u'F'), 0, 7, 8, 10}},
+      {"blank name stays", Record("") + Record("0") + sizes, {u"", 0, 7, 8, 10}},
+      {"four records", Record("Arial") + Record("0") + Record("7") + Record("8"), defaults},
+      {"not a number", Record("Arial") + Record("x") + sizes, defaults},
+      {"not a 16-bit number", Record("Arial") + Record("40000") + sizes, defaults},
+  };
+  for (const Case& c : cases) {
+    sandbox_.Write("C/CAJA/kalvenor.ini", c.bytes);  // found in any letter case
     Config config = ReadConfiguration(host_);
-    EXPECT_EQ(config.font_name, u"Consolas");
-    EXPECT_EQ(config.left_margin, 0);
-    EXPECT_EQ(config.small_size, 7);
-    EXPECT_EQ(config.normal_size, 8);
-    EXPECT_EQ(config.large_size, 10);
+    EXPECT_EQ(Fields(config.font_name, config.left_margin, config.small_size, config.normal_size,
+                     config.large_size), c.config) << c.name;
   }
 }
 
-TEST_F(ConfigTest, LongFontNameIsCutAndBlankNameStays) {
-  sandbox_.Write("C/CAJA/KALVENOR.INI", "Font                =" + std::string(26, 'F') + "\r\n" +
-                                            Record("0") + Record("7") + Record("8") + Record("10"));
-  EXPECT_EQ(ReadConfiguration(host_).font_name, Text(25, u'F'));
-  sandbox_.Write("C/CAJA/KALVENOR.INI", Record("") + Record("0") + Record("7") + Record("8") + Record("10"));
-  EXPECT_EQ(ReadConfiguration(host_).font_name, u"");
-}
-
 TEST_F(ConfigTest, MissingFileGivesDefaultsAndLeavesAnEmptyFile) {
-  Config config = ReadConfiguration(host_);
-  EXPECT_EQ(config.font_name, u"Consolas");
+  EXPECT_EQ(ReadConfiguration(host_).font_name, u"Consolas");
   EXPECT_TRUE(sandbox_.Exists("C/CAJA/KALVENOR.INI"));
   EXPECT_EQ(sandbox_.Read("C/CAJA/KALVENOR.INI"), "");
 }

@@ -4,7 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+
 #include "platform/run_time_error.h"
+#include "printing/receipt_qr.h"
 #include "testing/barcode_testing.h"
 
 namespace kalvenor {
@@ -26,7 +29,10 @@ TEST(CaeReplyPath, ReceiptNumberFromTheSlipNameOnTheProgramDrive) {
   }
 }
 
-class ReadCaeQrDataTest : public testing::Test {
+const std::string kLink = "https://www.afip.gob.ar/fe/qr/?p=eyJ2ZXIiOjF9";
+
+// The reply file of slip C0123456.TXT on a drive C: of its own.
+class CaeReplyTest : public testing::Test {
  protected:
   void SetUp() override {
     mkdir((folder_ + "/CAE").c_str(), 0755);
@@ -34,7 +40,6 @@ class ReadCaeQrDataTest : public testing::Test {
     job_.state.slip_file_name = u"C0123456.TXT";
   }
   void Reply(const std::string& bytes) { WriteBytes(folder_ + "/CAE/RTA/R-123456.csv", bytes); }
-  Text Read() { return ReadCaeQrData(job_, host_); }
 
   Sandbox temp_;
   std::string folder_ = temp_.root();
@@ -42,49 +47,78 @@ class ReadCaeQrDataTest : public testing::Test {
   Job job_;
 };
 
-TEST_F(ReadCaeQrDataTest, TakesTheLastFieldWithoutTheLineEnd) {
-  const std::string link = "https://www.afip.gob.ar/fe/qr/?p=eyJ2ZXIiOjF9";
+TEST_F(CaeReplyTest, ReadsTheLastFieldWithoutTheLineEnd) {
   struct Case {
     const char* what;
     std::string file;
-    Text data;
+    std::optional<Text> data;  // none: the job fails
   } cases[] = {
-      {"one record", "20240514;74123456789012;" + link + "\r\n", FromUtf8(link)},
-      {"several records", "a;b;c\r\n1;2;" + link + "\r\n", FromUtf8(link)},
-      {"spaces around", "1;  " + link + "   \r\n", FromUtf8(link)},
-      {"no separator", link + "\r\n", FromUtf8(link)},
-      {"two line ends", "1;" + link + "\r\n\r\n", FromUtf8(link) + u"\r\n"},
-      {"no line end", "1;" + link + "xy", FromUtf8(link)},
+      {"one record", "20240514;74123456789012;" + kLink + "\r\n", FromUtf8(kLink)},
+      {"several records", "a;b;c\r\n1;2;" + kLink + "\r\n", FromUtf8(kLink)},
+      {"spaces around", "1;  " + kLink + "   \r\n", FromUtf8(kLink)},
+      {"no separator", kLink + "\r\n", FromUtf8(kLink)},
+      {"two line ends", "1;" + kLink + "\r\n\r\n", FromUtf8(kLink) + u"\r\n"},
+      {"no line end", "1;" + kLink + "xy", FromUtf8(kLink)},
       {"Windows-1252 text", "1;afip \xF1\r\n", u"afip \u00F1"},
       {"no afip", "1;https://example.com/qr?p=1\r\n", u""},
       {"letter case counts", "1;https://www.AFIP.gob.ar/fe/qr/\r\n", u""},
       {"empty field", "1;2;\r\n", u""},
       {"spaces only", "1;    \r\n", u""},
+      {"empty file", "", std::nullopt},
+      {"one character", "x", std::nullopt},
+      {"field of one character", "1;2;x", std::nullopt},
+      {"empty last field", "1;afip;", std::nullopt},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Reply(c.file);
-    EXPECT_EQ(Read(), c.data) << c.what;
-  }
-}
-
-TEST_F(ReadCaeQrDataTest, MissingFileGivesNoData) { EXPECT_EQ(Read(), u""); }
-
-TEST_F(ReadCaeQrDataTest, FieldShorterThanItsLineEndFailsTheJob) {
-  for (const std::string file : {"", "x", "1;2;x", "1;afip;"}) {
-    Reply(file);
     try {
-      Read();
-      ADD_FAILURE() << "no failure for \"" << file << "\"";
+      EXPECT_EQ(ReadCaeQrData(job_, host_), c.data);
     } catch (const RunTimeError& e) {
-      EXPECT_EQ(e.number(), kInvalidProcedureCall) << file;
-      EXPECT_STREQ(e.what(), "Invalid procedure call or argument");
+      EXPECT_EQ(c.data, std::nullopt);
+      EXPECT_EQ(e.number(), kInvalidProcedureCall);
     }
   }
 }
 
-TEST_F(ReadCaeQrDataTest, FolderInPlaceOfTheFileIsNoReply) {
+TEST_F(CaeReplyTest, MissingFileOrAFolderInItsPlaceIsNoReply) {
+  EXPECT_EQ(ReadCaeQrData(job_, host_), u"");
   mkdir((folder_ + "/CAE/RTA/R-123456.csv").c_str(), 0755);
-  EXPECT_EQ(Read(), u"");
+  EXPECT_EQ(ReadCaeQrData(job_, host_), u"");
+}
+
+// The QR block paints below the current point, which it leaves there, and
+// only on the first printed copy.
+TEST_F(CaeReplyTest, ReceiptQrOnTheFirstPrintedCopyOnly) {
+  struct Case {
+    int16_t section;
+    bool insurer_difference;
+    std::string reply;
+    bool printed;
+  } cases[] = {
+      {0, false, kLink, true},  {0, true, kLink, true},     {1, false, kLink, true},
+      {1, true, kLink, false},  {2, false, kLink, false},   {0, false, "https://example.com/qr", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.section << " " << c.insurer_difference << " " << c.reply);
+    Reply("20240514;74123456789012;" + c.reply + "\r\n");
+    job_.sections.section = c.section;
+    job_.prescan.insurer_difference = c.insurer_difference;
+    RecordingPrinter printer;
+    printer.CurrentX = 77;
+    printer.CurrentY = 2000;
+    PrintReceiptQrCode(job_, host_, printer);
+    EXPECT_EQ(printer.CurrentX, 77);
+    EXPECT_EQ(printer.CurrentY, 2000);
+    ASSERT_EQ(printer.open_ops.size(), c.printed ? 1u : 0u);
+    if (!c.printed) continue;
+    const PrintOp& op = printer.open_ops[0];
+    EXPECT_EQ(op.x, 900);
+    EXPECT_EQ(op.y, 2100);
+    ASSERT_NE(op.picture, nullptr);
+    EXPECT_EQ(op.picture->width_twips, 1500);
+    EXPECT_EQ(op.picture->height_twips, 1500);
+  }
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "platform/run_time_error.h"
 #include "printing/slip_file.h"
 #include "testing/fake_host.h"
@@ -13,17 +11,16 @@ namespace {
 
 class ComandaTest : public ::testing::Test {
  protected:
-  // Pre-scans and prints `lines`; returns the printer's documents.
+  // Pre-scans and prints `lines` as a new job; returns the printer's documents.
   const std::vector<RecordingPrinter::Document>& Run(const std::vector<std::string>& lines) {
     sandbox_.Write("C/VENTAS/C0001234.TXT", Lines(lines));
+    job_ = Job();
+    printer_->documents.clear();
     PreScanSlip(slip_, job_.prescan, host_);
     PrintComandaJob(slip_, u"", job_, host_);
     return printer_->documents;
   }
-  bool Printed(size_t doc, const Text& text) {
-    std::vector<Text> texts = printer_->Texts(doc);
-    return std::any_of(texts.begin(), texts.end(), [&](const Text& t) { return StartsWith(t, text); });
-  }
+  std::string Marks(size_t doc);
 
   Text slip_ = u"C:\\VENTAS\\C0001234.TXT";
   Sandbox sandbox_;
@@ -32,74 +29,73 @@ class ComandaTest : public ::testing::Test {
   Job job_;
 };
 
-std::vector<std::string> TwoCopies(const std::string& extra_item = "") {
-  std::vector<std::string> lines = {
-      SlipLineOf('1', 0, "FARMACIA CENTRAL"), SlipLineOf('1', 30, "Item copy one   12,50"),
+// What document `doc` shows, in order: "H" the header, "1" to "3" the item
+// of that copy, "F" and "D" the signature captions.
+std::string ComandaTest::Marks(size_t doc) {
+  std::string marks;
+  for (const Text& t : printer_->Texts(doc)) {
+    if (t == u"FARMACIA CENTRAL") marks += "H";
+    if (StartsWith(t, u"Item copy ")) marks += ToUtf8(t.substr(10, 1));
+    if (t == u"-------------FIRMA AFILIADO-------------") marks += "F";
+    if (t == u"-------------DNI Y DOMICILIO------------") marks += "D";
+  }
+  return marks;
+}
+
+TEST_F(ComandaTest, WhichCopiesPrintAndWithWhatCaptions) {
+  struct Case {
+    const char* name;
+    std::string extra_item;  // in the first copy
+    bool third;              // a third copy follows
+    std::vector<std::string> documents;
+  } cases[] = {
+      {"no difference: the second copy", "", false, {"H2"}},
+      {"a difference: the first copy", "Dif. O.S.        1,00", false, {"H1"}},
+      {"a third copy, with the captions", "", true, {"H2", "H3FD"}},
+      {"own client signature: no captions", "*              Firma Cliente", true, {"H2", "H3"}},
   };
-  if (!extra_item.empty()) lines.push_back(SlipLineOf('1', 30, extra_item));
-  lines.push_back(SlipLineOf('1', 99, "------------------------------------------"));
-  lines.push_back(SlipLineOf('2', 30, "Item copy two   12,50"));
-  lines.push_back(SlipLineOf('2', 99, "------------------------------------------"));
-  return lines;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> lines = {SlipLineOf('1', 0, "FARMACIA CENTRAL"),
+                                      SlipLineOf('1', 30, "Item copy 1")};
+    if (!c.extra_item.empty()) lines.push_back(SlipLineOf('1', 30, c.extra_item));
+    lines.push_back(SlipLineOf('1', 99, ""));
+    lines.push_back(SlipLineOf('2', 30, "Item copy 2"));
+    lines.push_back(SlipLineOf('2', 99, ""));
+    if (c.third) {
+      lines.push_back(SlipLineOf('3', 30, "Item copy 3"));
+      lines.push_back(SlipLineOf('3', 99, ""));
+    }
+    std::vector<std::string> documents;
+    for (size_t doc = 0; doc < Run(lines).size(); ++doc) documents.push_back(Marks(doc));
+    EXPECT_EQ(documents, c.documents);
+    EXPECT_EQ(printer_->documents[0].printer, u"COMANDERA");
+    if (c.third) continue;
+    lines.insert(lines.begin() + 2, "");  // an empty line ends the slip
+    EXPECT_TRUE(Run(lines).empty());
+  }
 }
 
-TEST_F(ComandaTest, WithoutDifferenceOnlyTheSecondSectionPrints) {
-  auto& docs = Run(TwoCopies());
-  ASSERT_EQ(docs.size(), 1u);
-  EXPECT_EQ(docs[0].printer, u"COMANDERA");
-  EXPECT_TRUE(Printed(0, u"Item copy two"));
-  EXPECT_FALSE(Printed(0, u"Item copy one"));
-  EXPECT_TRUE(Printed(0, u"FARMACIA CENTRAL"));  // the header serves every copy
-}
-
-TEST_F(ComandaTest, WithDifferenceTheFirstPrintsAndTheSecondDoesNot) {
-  auto& docs = Run(TwoCopies("Dif. O.S.        1,00"));
-  ASSERT_EQ(docs.size(), 1u);
-  EXPECT_TRUE(Printed(0, u"Item copy one"));
-}
-
-TEST_F(ComandaTest, ThirdSectionPrintsWithSignatureCaptions) {
-  std::vector<std::string> lines = TwoCopies();
-  lines.push_back(SlipLineOf('3', 30, "Item copy three  1,00"));
-  lines.push_back(SlipLineOf('3', 99, ""));
-  auto& docs = Run(lines);
-  ASSERT_EQ(docs.size(), 2u);
-  EXPECT_TRUE(Printed(1, u"-------------FIRMA AFILIADO-------------"));
-  EXPECT_TRUE(Printed(1, u"-------------DNI Y DOMICILIO------------"));
-  EXPECT_FALSE(Printed(0, u"-------------FIRMA AFILIADO-------------"));
-}
-
-TEST_F(ComandaTest, OwnClientSignatureSuppressesTheCaptions) {
-  std::vector<std::string> lines = TwoCopies("*              Firma Cliente");
-  lines.push_back(SlipLineOf('3', 99, ""));
-  Run(lines);
-  EXPECT_FALSE(Printed(1, u"-------------FIRMA AFILIADO-------------"));
-}
-
-TEST_F(ComandaTest, EmptyLineEndsTheSlip) {
-  std::vector<std::string> lines = TwoCopies();
-  lines.insert(lines.begin() + 3, "");
-  EXPECT_TRUE(Run(lines).empty());
-}
-
-TEST_F(ComandaTest, ItemTextReplacementsAndRuleLines) {
-  auto& docs = Run({SlipLineOf('1', 99, ""), SlipLineOf('2', 30, "Vend.   2 x $0,00"),
-                    SlipLineOf('2', 30, "1 Vend. 3,00"),
-                    SlipLineOf('2', 30, "\xB3--------------------x"),  // box character, ANSI 166
-                    SlipLineOf('2', 30, "|--------------------y"), SlipLineOf('2', 99, "")});
-  ASSERT_EQ(docs.size(), 1u);
-  EXPECT_EQ(job_.sections.item[1], u"Vend.   2 x" + Text(31, u' '));
-  EXPECT_EQ(job_.sections.item[2], u"1 Vend. 3   " + Text(30, u' '));
-  EXPECT_EQ(job_.sections.item[3], Text(42, u' '));
-  EXPECT_EQ(Left(job_.sections.item[4], 22), u"|--------------------y");
-}
-
-TEST_F(ComandaTest, ClientLineTakesTheSlotAfterImporte) {
-  Run({SlipLineOf('1', 99, ""), SlipLineOf('2', 30, "* IMPORTE        10,00"),
-       SlipLineOf('2', 30, "* CLIENTE        10,00"), SlipLineOf('2', 30, "next item"), SlipLineOf('2', 99, "")});
-  EXPECT_TRUE(StartsWith(job_.sections.item[1], u"* IMPORTE"));
-  EXPECT_TRUE(StartsWith(job_.sections.item[2], u"* CLIENTE"));
-  EXPECT_TRUE(StartsWith(job_.sections.item[3], u"next item"));
+// Item texts as the receipt takes them: cut or padded to 42 columns, with
+// "$0,00" and ",00" blanked out, box-drawing rules blanked, and the client line
+// in the slot after "* IMPORTE".
+TEST_F(ComandaTest, ItemTextReplacementsAndSlots) {
+  const std::pair<std::string, Text> items[] = {
+      {"Vend.   2 x $0,00", u"Vend.   2 x"},
+      {"1 Vend. 3,00", u"1 Vend. 3"},
+      {"\xB3--------------------x", u""},  // box character, ANSI 166
+      {"|--------------------y", u"|--------------------y"},
+      {"* IMPORTE        10,00", u"* IMPORTE        10,00"},
+      {"* CLIENTE        10,00", u"* CLIENTE        10,00"},
+      {"next item", u"next item"},
+  };
+  std::vector<std::string> lines = {SlipLineOf('1', 99, "")};
+  for (const auto& item : items) lines.push_back(SlipLineOf('2', 30, item.first));
+  lines.push_back(SlipLineOf('2', 99, ""));
+  ASSERT_EQ(Run(lines).size(), 1u);
+  for (size_t i = 0; i < std::size(items); ++i) {
+    EXPECT_EQ(job_.sections.item[i + 1], items[i].second + Text(42 - items[i].second.size(), u' ')) << i;
+  }
 }
 
 TEST_F(ComandaTest, QuoteClearsBarcodesAndKeepsCodes86To88) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -39,40 +41,31 @@ const PrintOp* Find(const std::vector<PrintOp>& ops, const Text& prefix) {
   return nullptr;
 }
 
+// Where each print goes: x, y, font size and boldness.
+std::vector<std::tuple<float, float, float, bool>> Layout(const std::vector<PrintOp>& ops) {
+  std::vector<std::tuple<float, float, float, bool>> layout;
+  for (const PrintOp& op : ops) layout.emplace_back(op.x, op.y, op.font.Size, op.font.Bold);
+  return layout;
+}
+
 TEST_F(ReceiptTest, HeaderIsCentredOnTheSectionEndLine) {
   SectionLists& s = job_.sections;
   s.header[1] = u"FARMACIA";
   s.header[2] = Text(40, u'W');  // wider than the reference: small size
   s.header[3] = Text(38, u'E');  // exactly as wide: normal size
-  s.header[4] = u"CUIT 30-1";
+  s.header[4] = u"CUIT 30-1";    // the last line is left-aligned
   s.header_count = 4;
-  auto ops = Print();  // reference width 38 x 8 x 12 = 3648 twips
-  ASSERT_EQ(ops.size(), 4u);
-  EXPECT_EQ(ops[0].x, (3648 - 768) / 2 + 100);
-  EXPECT_TRUE(ops[0].font.Bold);
-  EXPECT_EQ(ops[0].y, 100);
-  EXPECT_EQ(ops[1].font.Size, 7);
-  EXPECT_EQ(ops[1].x, (3648 - 3360) / 2 + 100);
-  EXPECT_FALSE(ops[1].font.Bold);
-  EXPECT_EQ(ops[2].font.Size, 8);
-  EXPECT_EQ(ops[2].x, 100);
-  EXPECT_EQ(ops[3].x, 100);  // the last line is left-aligned
-  EXPECT_EQ(ops[3].font.Size, 8);
-  EXPECT_EQ(ops[1].y, 100 + 8 * 24);
-}
-
-TEST_F(ReceiptTest, ShortReferenceClampsAtZeroAndSingleHeaderIsPlain) {
-  SectionLists& s = job_.sections;
-  s.header[1] = u"FARMACIA CENTRAL";
+  // The reference is 38 x 8 x 12 = 3648 twips wide; a line is its size x 24 high.
+  EXPECT_EQ(Layout(Print()), (decltype(Layout({})){{(3648 - 768) / 2 + 100, 100, 8, true},
+                                                  {(3648 - 3360) / 2 + 100, 292, 7, false},
+                                                  {100, 460, 8, false},
+                                                  {100, 652, 8, false}}));
   s.header[2] = u"last";
   s.header_count = 2;
-  auto ops = Print(u"1990");  // reference width 0
-  EXPECT_EQ(ops[0].font.Size, 7);
-  EXPECT_EQ(ops[0].x, 0);
+  // A reference of width 0: every line is wider, and centring clamps at 0.
+  EXPECT_EQ(Layout(Print(u"1990"))[0], std::make_tuple(0.0f, 100.0f, 7.0f, true));
   s.header_count = 1;
-  ops = Print();
-  EXPECT_FALSE(ops[0].font.Bold);
-  EXPECT_EQ(ops[0].x, 100);
+  EXPECT_EQ(Layout(Print())[0], std::make_tuple(100.0f, 100.0f, 8.0f, false));  // a single line is plain
 }
 
 TEST_F(ReceiptTest, ItemsAreCutBoldByPriceAndShortOnesSkipped) {
@@ -87,10 +80,10 @@ TEST_F(ReceiptTest, ItemsAreCutBoldByPriceAndShortOnesSkipped) {
   ASSERT_EQ(ops.size(), 4u);
   EXPECT_EQ(ops[0].text, u"abcd");
   EXPECT_EQ(ops[1].text, Left(s.item[3], 40));
-  EXPECT_TRUE(ops[1].font.Bold);
-  EXPECT_FALSE(ops[2].font.Bold);
-  EXPECT_FALSE(ops[3].font.Bold);
   EXPECT_EQ(ops[1].x, 100);
+  std::vector<bool> bold;
+  for (const PrintOp& op : ops) bold.push_back(op.font.Bold);
+  EXPECT_EQ(bold, (std::vector<bool>{false, true, false, false}));
 }
 
 TEST_F(ReceiptTest, TotalLineFromClientAmountOrFromTheFooter) {

@@ -27,23 +27,23 @@ class SlipFileTest : public ::testing::Test {
 };
 
 TEST_F(SlipFileTest, CopyAmountsAndInsurerDifference) {
-  std::string client1 = SlipLineOf('1', 30, RightAligned("* CLIENTE", "$ 1.234,56"));
-  std::string client2 = SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 1.234,56"));
-  PreScan same = Scan({client1, client2});
-  EXPECT_EQ(same.copy1_amount, u" 1.234,56");  // the blank after "$" stays
-  EXPECT_EQ(same.copy2_amount, u" 1234,56");
-  EXPECT_FALSE(same.insurer_difference);
-
-  PreScan differ = Scan({SlipLineOf('1', 30, RightAligned("* CLIENTE", "$ 1.240,00")), client2});
-  EXPECT_TRUE(differ.insurer_difference);
-
-  EXPECT_FALSE(Scan({SlipLineOf('1', 30, RightAligned("*A IMPUTAR:", "$ 11,00")),
-                     SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 10,00"))})
-                   .insurer_difference);  // exactly 1 apart
-  PreScan imputar = Scan({SlipLineOf('1', 30, RightAligned("*A IMPUTAR:", "$ 11,01")),
-                          SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 10,00"))});
-  EXPECT_EQ(imputar.copy1_amount, u"$ 11,01");
-  EXPECT_TRUE(imputar.insurer_difference);
+  struct Case {
+    std::string caption1, amount1, amount2;
+    Text copy1_amount;
+    bool difference;
+  } cases[] = {
+      {"* CLIENTE", "$ 1.234,56", "$ 1.234,56", u" 1.234,56", false},  // the blank after "$" stays
+      {"* CLIENTE", "$ 1.240,00", "$ 1.234,56", u" 1.240,00", true},
+      {"*A IMPUTAR:", "$ 11,00", "$ 10,00", u"$ 11,00", false},  // exactly 1 apart
+      {"*A IMPUTAR:", "$ 11,01", "$ 10,00", u"$ 11,01", true},
+  };
+  for (const Case& c : cases) {
+    PreScan prescan = Scan({SlipLineOf('1', 30, RightAligned(c.caption1, c.amount1)),
+                            SlipLineOf('2', 30, RightAligned("* CLIENTE", c.amount2))});
+    EXPECT_EQ(prescan.copy1_amount, c.copy1_amount) << c.amount1;
+    EXPECT_EQ(prescan.insurer_difference, c.difference) << c.amount1;
+  }
+  EXPECT_EQ(Scan({SlipLineOf('2', 30, RightAligned("* CLIENTE", "$ 1.234,56"))}).copy2_amount, u" 1234,56");
 }
 
 TEST_F(SlipFileTest, FlagsAndBarcodeTexts) {

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -30,13 +29,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// --- processes ---------------------------------------------------------------------
-
-std::string Quoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+#ifdef KALVENOR_BARCODES_BINARY
+const char kBinary[] = KALVENOR_BARCODES_BINARY;
+#else
+const char kBinary[] = "";
+#endif
+constexpr char kCaption[] = "Codigos de barra";
+constexpr char kTyped[] = "kalvenor-39";
 
 // Ends a program started in the background and waits (at most 5 s) until it
 // is gone, so that its window cannot be taken for the next test's.
@@ -55,25 +54,20 @@ void Stop(pid_t& pid) {
 // `env` with the test's environment changed by `changes` ("NAME=value"
 // sets, "NAME=" drops), for a shell command line.
 std::string EnvCommand(const std::vector<std::string>& changes) {
-  std::string drops, sets;
-  for (const std::string& c : changes) {
-    if (c.back() == '=') drops += " -u " + c.substr(0, c.size() - 1);
-    else sets += " " + Quoted(c);
-  }
-  return "env" + drops + sets;
+  std::string command = "env";
+  for (const std::string& c : changes) command += c.back() == '=' ? " -u " + c.substr(0, c.size() - 1) : "";
+  for (const std::string& c : changes) command += c.back() == '=' ? "" : " " + ShellQuote(c);
+  return command;
 }
 
 // Asks `ready` every 50 ms until it holds or `limit` passes.
 bool WaitFor(const std::function<bool()>& ready, milliseconds limit = milliseconds(8000)) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  for (;;) {
-    if (ready()) return true;
+  for (const Clock::time_point deadline = Clock::now() + limit; !ready();) {
     if (Clock::now() >= deadline) return false;
     std::this_thread::sleep_for(milliseconds(50));
   }
+  return true;
 }
-
-// --- the screen ----------------------------------------------------------------------
 
 // A screenshot, 0xRRGGBB a pixel.
 struct Screen {
@@ -85,41 +79,27 @@ struct Screen {
   }
 };
 
-// The pixels of an X window dump (xwd, Z pixmap of a true-colour visual).
+// The pixels of an X window dump (xwd: a Z pixmap of 24- or 32-bit
+// true-colour pixels, 8 bits a channel, in either byte order).
 std::optional<Screen> ParseXwd(const std::string& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   auto field = [&](int index) -> uint32_t {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data()) + 4 * index;
+    const unsigned char* p = data + 4 * index;
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
   };
-  if (bytes.size() < 100 || field(1) != 7 || field(2) != 2) return std::nullopt;
-  const uint32_t header_size = field(0), width = field(4), height = field(5);
-  const uint32_t byte_order = field(7), bits_per_pixel = field(11), line = field(12);
-  const uint32_t masks[3] = {field(14), field(15), field(16)};
-  const size_t data = size_t{header_size} + size_t{field(19)} * 12;
-  const uint32_t pixel_bytes = bits_per_pixel / 8;
-  if ((bits_per_pixel != 24 && bits_per_pixel != 32) || width > 8192 || height > 8192 ||
-      bytes.size() < data + size_t{line} * height || line < width * pixel_bytes) {
+  if (bytes.size() < 100 || field(1) != 7 || field(2) != 2 || (field(11) != 24 && field(11) != 32) ||
+      field(14) != 0xFF0000 || field(15) != 0xFF00 || field(16) != 0xFF || field(4) > 8192 ||
+      field(5) > 8192) {
     return std::nullopt;
   }
-  Screen screen;
-  screen.width = static_cast<int>(width);
-  screen.height = static_cast<int>(height);
-  screen.rgb.resize(size_t{width} * height);
-  const auto* pixels = reinterpret_cast<const unsigned char*>(bytes.data()) + data;
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const unsigned char* p = pixels + size_t{y} * line + x * pixel_bytes;
-      uint32_t value = 0;
-      for (uint32_t b = 0; b < pixel_bytes; ++b) {
-        value |= uint32_t{p[b]} << (8 * (byte_order == 0 ? b : pixel_bytes - 1 - b));
-      }
-      uint32_t out = 0;
-      for (uint32_t mask : masks) {
-        int shift = 0;
-        while (mask != 0 && ((mask >> shift) & 1) == 0) ++shift;
-        out = (out << 8) | (((value & mask) >> shift) & 0xFF);
-      }
-      screen.rgb[size_t{y} * width + x] = out;
+  Screen screen{static_cast<int>(field(4)), static_cast<int>(field(5)), {}};
+  const size_t start = size_t{field(0)} + size_t{field(19)} * 12, line = field(12), size = field(11) / 8;
+  if (line < size * screen.width || bytes.size() < start + line * screen.height) return std::nullopt;
+  for (int y = 0; y < screen.height; ++y) {
+    for (int x = 0; x < screen.width; ++x) {
+      const unsigned char* p = data + start + y * line + size * x;
+      screen.rgb.push_back(field(7) == 0 ? uint32_t{p[2]} << 16 | p[1] << 8 | p[0]  // least significant first
+                                         : uint32_t{p[size - 3]} << 16 | p[size - 2] << 8 | p[size - 1]);
     }
   }
   return screen;
@@ -127,82 +107,57 @@ std::optional<Screen> ParseXwd(const std::string& bytes) {
 
 int Px(int32_t twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 
-// --- the fixture ---------------------------------------------------------------------
-
-constexpr char kCaption[] = "Codigos de barra";
-constexpr char kTyped[] = "kalvenor-39";
-
 class BarcodeWindow : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-#ifndef KALVENOR_BARCODES_BINARY
-    skip_reason_ = "kalvenor-barcodes was not built (GTK 3 not found)";
-    return;
-#endif
+    if (*kBinary == '\0') skip_reason_ = "kalvenor-barcodes was not built (GTK 3 not found)";
     for (const char* tool : {"Xvfb", "xdotool", "xwd", "xclip", "pdftoppm"}) {
       if (ShellOutput(std::string("command -v ") + tool).empty()) {
         skip_reason_ = std::string(tool) + " is not installed; run scripts/setup.sh";
-        return;
       }
     }
+    if (!skip_reason_.empty()) return;
     // Xvfb picks a free display and writes its number on descriptor 3
     // once it takes connections; the shell gives its process id first.
-    std::istringstream started(ShellOutput(
-        "Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>&1 >/dev/null 2>&1 </dev/null & echo $!"));
+    std::istringstream started(ShellOutput("Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset "
+                                           "3>&1 >/dev/null 2>&1 </dev/null & echo $!"));
     std::string number;
     started >> server_ >> number;
-    if (number.empty()) {
-      Stop(server_);
-      skip_reason_ = "no X server could be started (Xvfb failed)";
-      return;
-    }
+    if (number.empty()) skip_reason_ = "no X server could be started (Xvfb failed)";
     display_ = ":" + number;
   }
-
   static void TearDownTestSuite() { Stop(server_); }
 
   void SetUp() override {
     if (!skip_reason_.empty()) GTEST_SKIP() << skip_reason_;
-    char folder[] = "/tmp/kalvenor-window-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    dir_ = folder;
-    std::filesystem::create_directories(dir_ + "/printers/COMANDERA");
+    sandbox_.MakeFolder("printers/COMANDERA");
   }
-
-  void TearDown() override {
-    Stop(program_);
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { Stop(program_); }
 
   // The environment of everything started on the virtual display.
   std::vector<std::string> Env() const {
     return {"DISPLAY=" + display_, "WAYLAND_DISPLAY=", "XAUTHORITY=", "GDK_BACKEND=x11",
             "NO_AT_BRIDGE=1", "GSETTINGS_BACKEND=memory", "KALVENOR_DEFAULT_PRINTER=",
-            "KALVENOR_TRACE=", "KALVENOR_PRINTER_DIR=" + dir_ + "/printers"};
+            "KALVENOR_TRACE=", "KALVENOR_PRINTER_DIR=" + sandbox_.Path("printers")};
   }
 
   // Runs an X tool (at most 5 s); its standard output.
   std::string Tool(const std::vector<std::string>& argv) const {
     std::string command = "timeout 5 " + EnvCommand(Env());
-    for (const std::string& arg : argv) command += " " + Quoted(arg);
+    for (const std::string& arg : argv) command += " " + ShellQuote(arg);
     return ShellOutput(command + " 2>/dev/null </dev/null");
   }
 
   // Starts the program and waits for its window; false when it never shows.
-  bool StartWindow(std::vector<std::string> env_changes = {}) {
-#ifdef KALVENOR_BARCODES_BINARY
-    const std::string binary = KALVENOR_BARCODES_BINARY;
-#else
-    const std::string binary = "kalvenor-barcodes";  // not reached: the suite skips
-#endif
-    std::vector<std::string> env = Env();
-    env.insert(env.end(), env_changes.begin(), env_changes.end());
-    program_ = std::atoi(ShellOutput(EnvCommand(env) + " " + Quoted(binary) + " </dev/null >/dev/null 2>" +
-                                     Quoted(dir_ + "/stderr.txt") + " & echo $!")
-                             .c_str());
+  bool StartWindow(std::vector<std::string> env = {}) {
+    std::vector<std::string> all = Env();
+    all.insert(all.end(), env.begin(), env.end());
+    std::string stderr_path = ShellQuote(sandbox_.Path("stderr.txt"));
+    program_ = std::atoi(
+        ShellOutput(EnvCommand(all) + " " + ShellQuote(kBinary) + " </dev/null >/dev/null 2>" + stderr_path +
+                    " & echo $!").c_str());
     window_ = FindWindow(kCaption);
-    if (window_.empty()) return false;
-    std::string geometry = Tool({"xdotool", "getwindowgeometry", "--shell", window_});
+    std::string geometry = window_.empty() ? "" : Tool({"xdotool", "getwindowgeometry", "--shell", window_});
     origin_x_ = ShellValue(geometry, "X");
     origin_y_ = ShellValue(geometry, "Y");
     return !geometry.empty();
@@ -223,9 +178,7 @@ class BarcodeWindow : public ::testing::Test {
     return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + name.size() + 1);
   }
 
-  std::optional<Screen> Shot() {
-    return ParseXwd(Tool({"xwd", "-root", "-silent"}));
-  }
+  std::optional<Screen> Shot() { return ParseXwd(Tool({"xwd", "-root", "-silent"})); }
 
   // Clicks the middle of a control of the form (not one inside the frame).
   void Click(const frmCodBarra::Control& c) {
@@ -233,63 +186,54 @@ class BarcodeWindow : public ::testing::Test {
           std::to_string(origin_y_ + Px(c.Top + c.Height / 2)), "click", "1"});
   }
 
-  // The region of PbCodigos on `screen` as a picture.
-  Picture PbCodigosOnScreen(const Screen& screen, int width, int height) {
+  // The region of PbCodigos on `screen` as a picture of the expected form's size.
+  Picture PbCodigosOnScreen(const Screen& screen) {
+    Picture expected = expected_->PbCodigos.Image();
     auto data = std::make_shared<PictureData>();
-    data->pixel_width = width;
-    data->pixel_height = height;
-    data->width_twips = width * 15.0f;
-    data->height_twips = height * 15.0f;
+    data->pixel_width = expected->pixel_width;
+    data->pixel_height = expected->pixel_height;
+    data->width_twips = expected->width_twips;
+    data->height_twips = expected->height_twips;
     const int left = origin_x_ + Px(expected_->PbCodigos.Left);
     const int top = origin_y_ + Px(expected_->PbCodigos.Top);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
+    for (int y = 0; y < data->pixel_height; ++y) {
+      for (int x = 0; x < data->pixel_width; ++x) {
         data->pixels.push_back(0xFF000000u | screen.At(left + x, top + y));
       }
     }
     return data;
   }
 
-  // True when the screen shows the bars of the expected form's drawing: the
-  // whole of row 25, which crosses every bar and no text, and the column
-  // of the first bar below the check character's place.
-  bool ShowsExpectedBars(const Screen& screen) {
-    Picture expected = expected_->PbCodigos.Image();
-    Picture shown = PbCodigosOnScreen(screen, expected->pixel_width, expected->pixel_height);
-    auto dark = [](uint32_t argb) {
+  // Waits for the screen to show the bars of the expected form's drawing: the
+  // whole of row 25, which crosses every bar and no text, and the column of
+  // the first bar below the check character's place. The Code 39 text read
+  // from the screen then.
+  std::optional<std::string> WaitForExpectedBars() {
+    Picture expected = expected_->PbCodigos.Image(), shown;
+    auto dark = [](const Picture& p, int x, int y) {
+      uint32_t argb = p->pixels[static_cast<size_t>(y) * p->pixel_width + x];
       return ((argb >> 16 & 0xFF) + (argb >> 8 & 0xFF) + (argb & 0xFF)) < 3 * 128;
     };
-    auto at = [](const Picture& p, int x, int y) {
-      return p->pixels[static_cast<size_t>(y) * p->pixel_width + x];
-    };
-    for (int x = 0; x < expected->pixel_width; ++x) {
-      if (dark(at(expected, x, 25)) != dark(at(shown, x, 25))) return false;
-    }
-    for (int y = 15; y < expected->pixel_height; ++y) {
-      if (dark(at(expected, 2, y)) != dark(at(shown, 2, y))) return false;
-    }
-    return true;
-  }
-
-  // Waits for the screen to show the expected form's bars; the Code 39
-  // text read from the screen then.
-  std::optional<std::string> WaitForExpectedBars() {
-    std::optional<Screen> last;
-    bool shown = WaitFor([&] {
-      last = Shot();
-      return last && ShowsExpectedBars(*last);
+    bool same = WaitFor([&] {
+      std::optional<Screen> screen = Shot();
+      if (!screen) return false;
+      shown = PbCodigosOnScreen(*screen);
+      for (int x = 0; x < expected->pixel_width; ++x) {
+        if (dark(expected, x, 25) != dark(shown, x, 25)) return false;
+      }
+      for (int y = 15; y < expected->pixel_height; ++y) {
+        if (dark(expected, 2, y) != dark(shown, 2, y)) return false;
+      }
+      return true;
     });
-    if (!shown) return std::nullopt;
-    Picture expected = expected_->PbCodigos.Image();
-    return ReadBarcode(PbCodigosOnScreen(*last, expected->pixel_width, expected->pixel_height),
-                       Symbology::kCode39);
+    return same ? ReadBarcode(shown, Symbology::kCode39) : std::nullopt;
   }
 
   static std::string skip_reason_;
   static pid_t server_;
   static std::string display_;
 
-  std::string dir_;
+  Sandbox sandbox_;
   pid_t program_ = -1;
   std::string window_;
   int origin_x_ = 0, origin_y_ = 0;
@@ -316,19 +260,15 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyAndPrint) {
   // Each option in turn, reached with Tab in the form's order: "Copiar ",
   // then options 0, 2 and 1. Value sum of KALVENOR-39 = 218, 218 mod 43 = 3.
   struct Step {
-    const char* keys;
+    std::vector<std::string> keys;
     int16_t option;
     const char* read;
   };
-  for (const Step& step : {Step{"Tab Tab space", 0, "KALVENOR-39"},
-                           Step{"Tab space", 2, "KALVENOR-393"},
-                           Step{"Tab space", 1, "KALVENOR-393"}}) {
+  for (const Step& step : {Step{{"Tab", "Tab", "space"}, 0, "KALVENOR-39"},
+                           Step{{"Tab", "space"}, 2, "KALVENOR-393"},
+                           Step{{"Tab", "space"}, 1, "KALVENOR-393"}}) {
     std::vector<std::string> argv = {"xdotool", "key", "--delay", "20"};
-    for (std::string keys = step.keys; !keys.empty();) {
-      size_t blank = keys.find(' ');
-      argv.push_back(keys.substr(0, blank));
-      keys = blank == std::string::npos ? "" : keys.substr(blank + 1);
-    }
+    argv.insert(argv.end(), step.keys.begin(), step.keys.end());
     Tool(argv);
     expected_->CkOpc[step.option].Value ^= 1;
     expected_->CkOpc_Click(step.option);
@@ -366,17 +306,16 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyAndPrint) {
   // printer.
   Click(expected_->Command1);
   Click(expected_->cmbImprimir);
-  const std::string pdf = dir_ + "/printers/COMANDERA/000001.pdf";
+  const std::string pdf = sandbox_.Path("printers/COMANDERA/000001.pdf");
   std::optional<std::string> printed;
   EXPECT_TRUE(WaitFor([&] {
-    if (!std::filesystem::exists(pdf)) return false;
     GreyRaster page = RasterisePdf(pdf, 300);
     if (page.pixels.empty()) return false;
     printed = ReadBarcode(page, Symbology::kCode39);
     return true;
   })) << "nothing was printed";
   EXPECT_EQ(printed, "KALVENOR-393");
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/printers/COMANDERA/000002.pdf"));
+  EXPECT_FALSE(sandbox_.Exists("printers/COMANDERA/000002.pdf"));
 }
 
 TEST_F(BarcodeWindow, WarningIsAModalDialog) {

@@ -19,39 +19,26 @@ namespace {
 bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 // A queue on the test queue's driver, removed at the end of the case.
-class ScratchQueue {
- public:
-  ScratchQueue() : name_("KALVENOR-WAIT-" + std::to_string(getpid())) {
-    ok_ = ShellOutput("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
+struct ScratchQueue {
+  ScratchQueue() : name("KALVENOR-WAIT-" + std::to_string(getpid())) {
+    ok = ShellOutput("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
           Shell("lpstat -p KALVENOR-COMANDERA") &&
-          Shell("lpadmin -p " + name_ +
+          Shell("lpadmin -p " + name +
                 " -v file:///dev/null -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd"
                 " -o printer-error-policy=abort-job -o Label=2 -E");
   }
   ~ScratchQueue() {
-    Shell("cancel -a " + name_);
-    Shell("lpadmin -x " + name_);
+    Shell("cancel -a " + name);
+    Shell("lpadmin -x " + name);
   }
-  bool ok() const { return ok_; }
-  const std::string& name() const { return name_; }
-  // Job ids of the queue's jobs that are not finished.
-  std::string Pending() const { return ShellOutput("lpstat -o " + name_ + " 2>/dev/null"); }
-  std::string Completed() const { return ShellOutput("lpstat -W completed -o " + name_ + " 2>/dev/null"); }
+  // The queue's jobs that are not finished, or those that are.
+  std::string Jobs(const char* which = "not-completed") const {
+    return ShellOutput("lpstat -W " + std::string(which) + " -o " + name + " 2>/dev/null");
+  }
 
- private:
-  std::string name_;
-  bool ok_ = false;
+  const std::string name;
+  bool ok = false;
 };
-
-// The CUPS job ids the trace names, in order.
-std::vector<std::string> JobIds(const std::string& trace) {
-  std::vector<std::string> ids;
-  std::regex enddoc(R"re("op":"enddoc","doc":\d+,"printer":"COMANDERA","output":"(\d+)")re");
-  for (std::sregex_iterator it(trace.begin(), trace.end(), enddoc), end; it != end; ++it) {
-    ids.push_back((*it)[1]);
-  }
-  return ids;
-}
 
 TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
   struct Case {
@@ -65,7 +52,8 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
     size_t printed;                  // of them, receipts CUPS completed
   } cases[] = {
       {"printing, followed", "", "", 30, "Finalizo correctamente.", {}, 2, 2},
-      {"stopped, not followed: CUPS holds the jobs", "cupsdisable %", "", 0, "Finalizo correctamente.", {}, 2, 0},
+      {"stopped, not followed: CUPS holds the jobs", "cupsdisable %", "", 0, "Finalizo correctamente.", {}, 2,
+       0},
       {"stopped, followed: late", "cupsdisable -r media-empty %", "", 1, "ERROR: Printer error: %: job ",
        {"was not printed in time", "paused", "media-empty"}, 0, 0},
       {"device failing mid-job, followed: aborted", "", "lpadmin -p % -v serial:/dev/kalvenor-none", 30,
@@ -76,12 +64,12 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchQueue queue;
-    if (!queue.ok()) {
+    if (!queue.ok) {
       GTEST_SKIP() << "no CUPS server with the KALVENOR-COMANDERA queue (run scripts/cups-test-queue.sh "
                       "as root) or no right to add a queue";
     }
     auto named = [&](std::string text) {
-      for (size_t at; (at = text.find('%')) != std::string::npos;) text.replace(at, 1, queue.name());
+      for (size_t at; (at = text.find('%')) != std::string::npos;) text.replace(at, 1, queue.name);
       return text;
     };
     if (!c.before.empty()) {
@@ -91,7 +79,7 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
     std::string after = named(c.after_first);
     Host host = job.HostWith(std::make_unique<StagedPrinters>(
         MakeCupsPrinters(c.wait_seconds), [after] { if (!after.empty()) Shell(after); }, "COMANDERA",
-        queue.name()));
+        queue.name));
     EXPECT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host), 0);
     std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
     std::string second = log.substr(log.find("\r\n") + 2);
@@ -100,15 +88,16 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
     for (const std::string& part : c.said) EXPECT_NE(second.find(part), std::string::npos) << part;
     if (c.wait_seconds > 0 && c.outcome.starts_with("ERROR")) {
       // The job that did not print is taken back so it cannot print later.
-      EXPECT_EQ(queue.Pending(), "");
+      EXPECT_EQ(queue.Jobs(), "");
     }
-    std::vector<std::string> ids = JobIds(job.sandbox.Read("trace.jsonl"));
-    EXPECT_EQ(ids.size(), c.queued);
-    std::string completed = queue.Completed();
-    size_t printed = 0;
-    for (const std::string& id : ids) {
-      if (completed.find(queue.name() + "-" + id + " ") != std::string::npos) ++printed;
+    // The CUPS jobs the trace names, and of them those CUPS completed.
+    std::string trace = job.sandbox.Read("trace.jsonl"), completed = queue.Jobs("completed");
+    std::regex enddoc(R"re("op":"enddoc","doc":\d+,"printer":"COMANDERA","output":"(\d+)")re");
+    size_t queued = 0, printed = 0;
+    for (std::sregex_iterator it(trace.begin(), trace.end(), enddoc), end; it != end; ++it, ++queued) {
+      if (completed.find(queue.name + "-" + (*it)[1].str() + " ") != std::string::npos) ++printed;
     }
+    EXPECT_EQ(queued, c.queued);
     EXPECT_EQ(printed, c.printed) << completed;
   }
 }

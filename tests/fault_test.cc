@@ -187,18 +187,5 @@ TEST(FaultTest, PrinterRemovedMidJobKeepsTheEarlierReceipt) {
   EXPECT_FALSE(job.sandbox.Exists("moved/COMANDERA/000002.pdf"));
 }
 
-// No print system at all: the CUPS server is not there.
-TEST(FaultTest, NoCupsServerEndsInAPrinterError) {
-  JobSandbox job;
-  ProgramRun run = job.SlipJob();
-  run.env["KALVENOR_PRINTER_DIR"] = "";
-  run.env["CUPS_SERVER"] = job.sandbox.Path("no-cups.sock");
-  auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunProgram(run), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
-  std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
-  EXPECT_TRUE(log.starts_with(kLogLine + std::string("ERROR: Printer error"))) << log;
-}
-
 }  // namespace
 }  // namespace kalvenor
