@@ -73,8 +73,7 @@ TEST(frmCodBarra, CopyButton) {
 
   // The desktop clipboard of a print server: no session, a clean refusal.
   FormHarness server;
-  frmCodBarra real(server.host, MakeFakeCanvas, MakeSystemClipboard(server.host.env));
-  EXPECT_FALSE(real.CmdCopiar_Click());
+  EXPECT_FALSE(server.MakeForm(false, MakeSystemClipboard(server.host.env))->CmdCopiar_Click());
   EXPECT_EQ(server.warnings.size(), 1u);
 }
 

@@ -102,11 +102,6 @@ Picture FakeCanvas::Image() const {
   return picture;
 }
 
-std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
-                                       uint32_t back_color) {
-  return std::make_unique<FakeCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
-}
-
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format) {
   if (grey.pixels.empty()) return std::nullopt;
   static const ZXing::BarcodeFormat kFormats[] = {
@@ -122,24 +117,8 @@ std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format)
   return std::string(result.bytes().begin(), result.bytes().end());
 }
 
-std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale) {
-  if (!picture || picture->pixels.empty()) return std::nullopt;
-  const int border = 20;
-  GreyRaster grey;
-  grey.width = picture->pixel_width * scale + 2 * border;
-  grey.height = picture->pixel_height * scale + 2 * border;
-  grey.pixels.assign(static_cast<size_t>(grey.width) * grey.height, 255);
-  for (int y = 0; y < picture->pixel_height * scale; ++y) {
-    for (int x = 0; x < picture->pixel_width * scale; ++x) {
-      uint32_t p = picture->pixels[static_cast<size_t>(y / scale) * picture->pixel_width + x / scale];
-      // Premultiplied over white.
-      uint32_t a = p >> 24;
-      uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-      grey.pixels[static_cast<size_t>(y + border) * grey.width + x + border] =
-          static_cast<uint8_t>(std::min<uint32_t>(255, lum + (255 - a)));
-    }
-  }
-  return ReadBarcode(grey, format);
+std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format) {
+  return ReadBarcode(RasterFromPicture(picture, 192, 20), format);
 }
 
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi) {
@@ -196,7 +175,10 @@ FormHarness::FormHarness() {
 
 std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
                                                    std::unique_ptr<Clipboard> clipboard) {
-  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : CanvasMaker(MakeFakeCanvas);
+  CanvasMaker fake = [](int width, int height, float units_per_pixel, uint32_t back_color) {
+    return std::unique_ptr<Canvas>(new FakeCanvas(width, height, units_per_pixel, back_color));
+  };
+  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : fake;
   return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
 }
 

@@ -1,7 +1,5 @@
-// Test support for barcodes and QR symbols: a canvas that records what is
-// drawn and keeps a raster of the lines, a real reader for pictures and
-// printed PDFs, an independent encoder's modules (the zint tool), a host for
-// the barcode form, and the stand-in QR service (testing/qr_server.py).
+// Test support for barcodes and QR symbols: a recording canvas, a real
+// reader, an independent encoder (zint), a form host and a stand-in QR service.
 #ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
 #define KALVENOR_TESTING_BARCODE_TESTING_H_
 
@@ -68,16 +66,12 @@ class FakeCanvas : public Canvas {
   std::vector<uint32_t> pixels_;
 };
 
-// A CanvasMaker that makes FakeCanvas objects.
-std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
-                                       uint32_t back_color);
-
 // What a real reader finds of the one symbol of `format` in a grey raster
 // (0 black, 255 white): the text of a barcode, the bytes of a QR symbol.
 enum class Symbology { kEan13, kEan8, kCode128, kCode39, kQr };
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format);
-// The same for a picture's bitmap, scaled up `scale` times on a white border.
-std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale = 2);
+// The same for a picture, drawn at twice its size on a white border.
+std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format);
 // Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
 
