@@ -57,7 +57,7 @@ TEST(GenerateCode128, ScansBackOnFakeAndRealCanvases) {
     FormHarness harness;
     auto form = harness.MakeForm(real);
     EXPECT_EQ(ReadBarcode(form->GenerateCode128(u"Kv-7a!"), Symbology::kCode128), "Kv-7a!") << real;
-    for (const Text& code : {u"AB12CD34EF56GH78IJ90", u"Autoriz. 123/b-Q", u"x"}) {
+    for (Text code : {u"AB12CD34EF56GH78IJ90", u"Autoriz. 123/b-Q", u"x"}) {
       SCOPED_TRACE(ToUtf8(code) + (real ? " real canvas" : ""));
       Picture picture = form->GenerateCode128B(code);
       ASSERT_TRUE(picture);
