@@ -82,14 +82,9 @@ void FakeCanvas::Cls() {
 }
 
 void FakeCanvas::Resize(int pixel_width, int pixel_height) {
-  std::vector<uint32_t> resized(static_cast<size_t>(pixel_width) * pixel_height, Argb(BackColor));
-  for (int y = 0; y < std::min(height_, pixel_height); ++y) {
-    std::copy_n(&pixels_[static_cast<size_t>(y) * width_], std::min(width_, pixel_width),
-                &resized[static_cast<size_t>(y) * pixel_width]);
-  }
-  pixels_ = std::move(resized);
   width_ = pixel_width;
   height_ = pixel_height;
+  pixels_.assign(static_cast<size_t>(width_) * height_, Argb(BackColor));
 }
 
 Picture FakeCanvas::Image() const {

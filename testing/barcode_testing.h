@@ -34,9 +34,8 @@ struct RecordedPrint {
 };
 
 // A canvas that records every operation and rasterises lines as the real
-// canvas does (a pen of n pixels fills n whole pixel columns from the
-// line's pixel). Text is 0.6 em wide a character and is not drawn. Without
-// a font list, like a surface that has none.
+// canvas does (a pen of n pixels fills n whole columns). Text is 0.6 em wide
+// a character and is not drawn; there is no font list. Resizing clears it.
 class FakeCanvas : public Canvas {
  public:
   FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color);
@@ -84,16 +83,15 @@ std::string ZintModules(int symbology, const std::string& data);
 // black line lies at unit c, for columns `first` to `last`.
 std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
 
-// A host for the barcode form: warnings are kept, the printer records, the
-// environment is empty (no desktop session).
+// A host for the barcode form: warnings are kept, the printer records, no
+// environment (no desktop session).
 class FormHarness {
  public:
   FormHarness();
   FormHarness(const FormHarness&) = delete;
   FormHarness& operator=(const FormHarness&) = delete;
 
-  // A form over fake canvases (or real ones with `real_canvases`) and
-  // `clipboard` (none by default).
+  // A form over fake (or real) canvases and `clipboard`.
   std::unique_ptr<frmCodBarra> MakeForm(bool real_canvases = false,
                                         std::unique_ptr<Clipboard> clipboard = nullptr);
   // The fake canvas of a form made with fake canvases.
