@@ -1,82 +1,63 @@
 #include <gtest/gtest.h>
 
-#include "testing/barcode_testing.h"
 #include "barcode_form/frm_cod_barra.h"
 #include "code128/barcode128.h"
 #include "platform/run_time_error.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {
 
-std::string ModulesOf(std::initializer_list<int> values) {
-  std::string out;
-  for (int v : values) {
-    const char* w = Code128Widths(v);
-    for (int p = 0; w[p] != '\0'; ++p) out.append(w[p] - '0', p % 2 == 0 ? '1' : '0');
-  }
-  return out;
-}
-
 TEST(GenerateCode128, ModulesOfTheFormsOwnEncoder) {
-  struct Case {
-    Text code;
-    std::initializer_list<int> symbols;
-  };
-  const Case cases[] = {
-      {u"", {104, 1, 106}},                   // (0 + 104) mod 103
-      {u"AB", {104, 33, 34, 102, 106}},       // 33 + 68 + 104 = 205
-      {u"a", {104, 65, 66, 106}},             // lower case has its own value
+  const std::pair<Text, std::vector<int>> cases[] = {
+      {u"", {104, 1, 106}},              // (0 + 104) mod 103
+      {u"AB", {104, 33, 34, 102, 106}},  // 33 + 68 + 104 = 205
+      {u"a", {104, 65, 66, 106}},        // lower case has its own value
       {u"~ ", {104, 94, 0, 95, 106}},
   };
   FormHarness harness;
   auto form = harness.MakeForm();
   FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(ToUtf8(c.code));
-    form->GenerateCode128(c.code);
-    std::string expected = ModulesOf(c.symbols);
+  for (const auto& [code, symbols] : cases) {
+    SCOPED_TRACE(ToUtf8(code));
+    form->GenerateCode128(code);
+    std::string expected;
+    for (int v : symbols) {
+      const char* w = Code128Widths(v);
+      for (int p = 0; w[p] != '\0'; ++p) expected.append(w[p] - '0', p % 2 == 0 ? '1' : '0');
+    }
     EXPECT_EQ(ModulesFromLines(canvas.lines, 0, static_cast<int>(expected.size()) - 1), expected);
     EXPECT_LE(canvas.lines.back().x1, expected.size() - 1);
     EXPECT_EQ(canvas.lines.front().y2, 40);
     ASSERT_EQ(canvas.prints.size(), 1u);
-    EXPECT_EQ(canvas.prints[0].text, c.code);
+    EXPECT_EQ(canvas.prints[0].text, code);
     EXPECT_EQ(canvas.prints[0].x, 10);
     EXPECT_EQ(canvas.prints[0].y, 46);
   }
-}
-
-TEST(GenerateCode128, FailuresLeaveTheFunction) {
-  FormHarness harness;
-  auto form = harness.MakeForm();
-  FakeCanvas& canvas = FormHarness::Fake(form->imgEAN);
-  struct Case {
-    Text code;
-    int error;
-  };
-  const Case cases[] = {
+  // Failures leave before anything is drawn.
+  const std::pair<Text, int> failures[] = {
       {u"A\tB", kSubscriptOutOfRange},
       {u"ñ", kSubscriptOutOfRange},
       {Text(60, u'~'), kOverflow},  // 94 x (1 + ... + 60) passes 32767
   };
-  for (const Case& c : cases) {
+  for (const auto& [code, error] : failures) {
     int clears = canvas.clears;
     try {
-      form->GenerateCode128(c.code);
+      form->GenerateCode128(code);
       ADD_FAILURE() << "no error";
     } catch (const RunTimeError& e) {
-      EXPECT_EQ(e.number(), c.error);
+      EXPECT_EQ(e.number(), error);
     }
-    EXPECT_EQ(canvas.clears, clears);  // nothing drawn
+    EXPECT_EQ(canvas.clears, clears);
   }
 }
 
 TEST(GenerateCode128, ScansBackOnFakeAndRealCanvases) {
-  const Text codes[] = {u"AB12CD34EF56GH78IJ90", u"Autoriz. 123/b-Q", u"x"};
   for (bool real : {false, true}) {
     FormHarness harness;
     auto form = harness.MakeForm(real);
     EXPECT_EQ(ReadBarcode(form->GenerateCode128(u"Kv-7a!"), Symbology::kCode128), "Kv-7a!") << real;
-    for (const Text& code : codes) {
+    for (Text code : {u"AB12CD34EF56GH78IJ90", u"Autoriz. 123/b-Q", u"x"}) {
       SCOPED_TRACE(ToUtf8(code) + (real ? " real canvas" : ""));
       Picture picture = form->GenerateCode128B(code);
       ASSERT_TRUE(picture);

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <random>
 
-#include "testing/barcode_testing.h"
 #include "barcode_form/frm_cod_barra.h"
+#include "testing/barcode_testing.h"
 
 namespace kalvenor {
 namespace {
 
-void SetOptions(frmCodBarra& form, int o, int h, int check) {
-  form.CkOpc[0].Value = static_cast<int16_t>(o);
-  form.CkOpc[1].Value = static_cast<int16_t>(h);
-  form.CkOpc[2].Value = static_cast<int16_t>(check);
+void SetOptions(frmCodBarra& form, int16_t o, int16_t h, int16_t check) {
+  form.CkOpc[0].Value = o;
+  form.CkOpc[1].Value = h;
+  form.CkOpc[2].Value = check;
 }
 
 // Narrow / wide letters of a run-length list of modules: `narrow` columns
@@ -34,15 +34,13 @@ TEST(dibujarCodigo39, EveryOptionCombinationScansBack) {
     FormHarness harness;
     auto form = harness.MakeForm(real);
     form->GenerarCodigoDeBarra39(u"abc-12");
-    for (int combination = 0; combination < 8; ++combination) {
-      int o = combination & 1, h = (combination >> 1) & 1, check = combination >> 2;
-      SCOPED_TRACE(testing::Message() << "o=" << o << " h=" << h << " check=" << check
-                                      << (real ? " real canvas" : ""));
-      SetOptions(*form, o, h, check);
-      form->CkOpc_Click(static_cast<int16_t>(combination % 3));
-      Picture picture = form->PbCodigos.Image();
+    for (int16_t options = 0; options < 8; ++options) {
+      SCOPED_TRACE(testing::Message() << "options " << options << (real ? " real canvas" : ""));
+      SetOptions(*form, options & 1, (options >> 1) & 1, options >> 2);
+      form->CkOpc_Click(options % 3);
       // A B C - 1 2: 10 + 11 + 12 + 36 + 1 + 2 = 72, 72 mod 43 = 29 ("T").
-      EXPECT_EQ(ReadBarcode(picture, Symbology::kCode39), check ? "ABC-12T" : "ABC-12");
+      EXPECT_EQ(ReadBarcode(form->PbCodigos.Image(), Symbology::kCode39),
+                options >> 2 ? "ABC-12T" : "ABC-12");
     }
   }
 }
@@ -51,19 +49,18 @@ TEST(dibujarCodigo39, TextAndCheckCharacter) {
   FormHarness harness;
   auto form = harness.MakeForm();
   FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
-  struct Case {
-    int o, h, check;
+  const struct {
+    int16_t o, h, check;
     Text input;
     Text first_print;  // then the closing empty line
     float x, y, bar_bottom;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {1, 1, 0, u"abc-12", u"ABC-12", 6 * 7 + 35, 50, 50},
       {0, 1, 0, u"abc-12", u"ABC-12", 6 * 5 + 35, 50, 50},
       {0, 0, 1, u"ABC", u"_X", 0, 0, 58},  // 10 + 11 + 12 = 33: "X"
       {0, 0, 0, u"   ", u"", -1, -1, 58},    // blanks are characters too
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(ToUtf8(c.input));
     SetOptions(*form, c.o, c.h, c.check);
     form->TxtCodigo.Text = c.input;
@@ -86,7 +83,7 @@ TEST(dibujarCodigo39, CharacterWidthsAndLongTexts) {
   FormHarness harness;
   auto form = harness.MakeForm();
   FakeCanvas& canvas = FormHarness::Fake(form->PbCodigos);
-  for (int o : {0, 1}) {
+  for (int16_t o : {0, 1}) {
     SetOptions(*form, o, 0, 0);
     form->GenerarCodigoDeBarra39(o ? u"A" : u"B");
     // The second character starts one character width after 2: the first
@@ -112,11 +109,9 @@ TEST(dibujarCodigo39, InvalidEmptyAndUnchangedTexts) {
 
   form->GenerarCodigoDeBarra39(u"año");
   EXPECT_EQ(canvas.prints[0].text, u"Ñ is Invalid");
-
   int clears = canvas.clears;
   form->GenerarCodigoDeBarra39(u"año");  // same text: no change event
   EXPECT_EQ(canvas.clears, clears);
-
   form->GenerarCodigoDeBarra39(u"");
   EXPECT_TRUE(canvas.lines.empty());
   EXPECT_TRUE(canvas.prints.empty());
@@ -130,7 +125,7 @@ TEST(dibujarCodigo39, AgreesWithAnIndependentEncoder) {
   FormHarness harness;
   auto form = harness.MakeForm();
   for (int i = 0; i < 100; ++i) {
-    const int o = i % 2;
+    const int16_t o = i % 2;
     SetOptions(*form, o, 0, 0);
     std::string data;
     size_t length = 1 + random() % 12;

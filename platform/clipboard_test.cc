@@ -3,10 +3,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <map>
-
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -24,7 +20,7 @@ TEST(Clipboard, FailsWithTheReason) {
   std::string err;
   EXPECT_FALSE(MakeSystemClipboard(EnvOf({}))->Clear(&err));
   EXPECT_NE(err.find("DISPLAY"), std::string::npos) << err;
-  struct Case {
+  const struct {
     const char* display;  // "": none
     Picture picture;
     const char* reason;
@@ -33,7 +29,7 @@ TEST(Clipboard, FailsWithTheReason) {
       {":8765", TwoByOne(), "xclip"},  // unreachable display or no tool
       {":8765", nullptr, "no bitmap to copy"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     err.clear();
     auto clipboard = MakeSystemClipboard(*c.display ? EnvOf({{"DISPLAY", c.display}}) : EnvOf({}));
     EXPECT_FALSE(clipboard->SetPicture(c.picture, &err));
@@ -42,18 +38,9 @@ TEST(Clipboard, FailsWithTheReason) {
 }
 
 TEST(PictureToPng, DecodesToTheSamePixels) {
-  std::string png = PictureToPng(*TwoByOne());
-  size_t pos = 0;
-  auto read = [](void* closure, unsigned char* data, unsigned int length) {
-    auto* cursor = static_cast<std::pair<const std::string*, size_t*>*>(closure);
-    if (cursor->first->size() - *cursor->second < length) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(data, cursor->first->data() + *cursor->second, length);
-    *cursor->second += length;
-    return CAIRO_STATUS_SUCCESS;
-  };
-  std::pair<const std::string*, size_t*> cursor(&png, &pos);
-  cairo_surface_t* decoded = cairo_image_surface_create_from_png_stream(read, &cursor);
-  ASSERT_EQ(cairo_surface_status(decoded), CAIRO_STATUS_SUCCESS);
+  Sandbox sandbox;
+  sandbox.Write("p.png", PictureToPng(*TwoByOne()));
+  cairo_surface_t* decoded = cairo_image_surface_create_from_png(sandbox.Path("p.png").c_str());
   ASSERT_EQ(cairo_image_surface_get_width(decoded), 2);
   const auto* pixels = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(decoded));
   EXPECT_EQ(pixels[0], 0xFF000000u);

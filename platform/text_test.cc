@@ -13,23 +13,17 @@ TEST(Text, PositionsAreOneBasedLikeTheSlipRules) {
   EXPECT_EQ(Right(u"abc", 5), u"abc");
   EXPECT_EQ(Mid(u"abc", 4), u"");
   EXPECT_EQ(InStrRev(u"a;b;c", u";"), 4u);
+  EXPECT_EQ(InStrNoCase(u"c0001234.etiQUE", u"ETIQUE"), 10u);
 }
 
-TEST(Text, TrimRemovesSpacesOnly) {
+TEST(Text, TrimReplaceAndCase) {
   EXPECT_EQ(Trim(u"  12   "), u"12");
-  EXPECT_EQ(Trim(u"\t1\r\n"), u"\t1\r\n");
+  EXPECT_EQ(Trim(u"\t1\r\n"), u"\t1\r\n");  // spaces only
   EXPECT_EQ(Trim(u"    "), u"");
-}
-
-TEST(Text, ReplaceEveryOccurrenceLeftToRight) {
   EXPECT_EQ(Replace(u"Vend.   2 x $0,00", u"$0,00", u"     "), u"Vend.   2 x      ");
-  EXPECT_EQ(Replace(u"aaa", u"aa", u"b"), u"ba");
-}
-
-TEST(Text, CaseOfAccentedLetters) {
+  EXPECT_EQ(Replace(u"aaa", u"aa", u"b"), u"ba");  // left to right
   EXPECT_EQ(UCase(u"peña ágil"), u"PEÑA ÁGIL");
   EXPECT_EQ(LCase(u"TICKET (Comandera)"), u"ticket (comandera)");
-  EXPECT_EQ(InStrNoCase(u"c0001234.etiQUE", u"ETIQUE"), 10u);
 }
 
 TEST(Text, Utf8RoundTrip) {

@@ -13,28 +13,26 @@ namespace {
 class QrCodeTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { server_ = new QrTestServer(); }
-  static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-  }
+  static void TearDownTestSuite() { delete server_; }
   void SetUp() override {
     ASSERT_TRUE(server_->running());
     server_->TakeRequests();
   }
 
-  Host ServiceHost() {
-    return MakeQrTestHost({{kQrServiceVariable, server_->base() + "/"},
-                           {kQrDecoderVariable, server_->base()},
-                           {"KALVENOR_DRIVE_C", folder_}});
+  // The first line of the only request since the last call.
+  static std::string OnlyRequestLine() {
+    std::vector<std::string> requests = server_->TakeRequests();
+    return requests.size() == 1 ? requests[0].substr(0, requests[0].find("\r\n")) : "";
   }
-
   static std::string Body(const std::string& request) {
     return request.substr(request.find("\r\n\r\n") + 4);
   }
 
   static QrTestServer* server_;
   Sandbox temp_;
-  std::string folder_ = temp_.root();
+  Host host_ = MakeQrTestHost({{kQrServiceVariable, server_->base() + "/"},
+                               {kQrDecoderVariable, server_->base()},
+                               {"KALVENOR_DRIVE_C", temp_.root()}});
 };
 
 QrTestServer* QrCodeTest::server_ = nullptr;
@@ -55,25 +53,18 @@ Picture Bitmap(int side) {
 
 TEST_F(QrCodeTest, PictureFromTheServiceHasItsPixelSizeAt96Dpi) {
   server_->SetCase("200", PngOf(Bitmap(100)));
-  Host host = ServiceHost();
-  Picture picture = QrCode(host).GetPictureQrCode(u"AB c", 100, 100);
+  Picture picture = QrCode(host_).GetPictureQrCode(u"AB c", 100, 100);
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(picture->width_twips, 1500);
   EXPECT_EQ(picture->height_twips, 1500);
   EXPECT_EQ(picture->pixels, Bitmap(100)->pixels);
-  std::vector<std::string> requests = server_->TakeRequests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
-            "GET /v1/create-qr-code/?data=AB%20c&size=100x100 HTTP/1.1");
+  EXPECT_EQ(OnlyRequestLine(), "GET /v1/create-qr-code/?data=AB%20c&size=100x100 HTTP/1.1");
 }
 
 TEST_F(QrCodeTest, EveryFailedImageRequestGivesNoPicture) {
   const std::string png = PngOf(Bitmap(10));
   const std::string oversized(70 * 1024, 'x');
-  struct Case {
-    const char* name;
-    std::string body;
-  } cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"404", ""},
       {"301", png},                        // the redirect would lead to the image
       {"302", png},
@@ -85,11 +76,10 @@ TEST_F(QrCodeTest, EveryFailedImageRequestGivesNoPicture) {
       {"close", oversized},                // over the size cap, read until close
       {"hang", ""},                        // never answers
   };
-  Host host = ServiceHost();
-  for (const Case& c : cases) {
-    server_->SetCase(c.name, c.body);
-    EXPECT_EQ(QrCode(host).GetPictureQrCode(u"x", 100, 100), nullptr) << c.name;
-    EXPECT_EQ(server_->TakeRequests().size(), 1u) << c.name;
+  for (const auto& [name, body] : cases) {
+    server_->SetCase(name, body);
+    EXPECT_EQ(QrCode(host_).GetPictureQrCode(u"x", 100, 100), nullptr) << name;
+    EXPECT_EQ(server_->TakeRequests().size(), 1u) << name;
   }
   Host nobody_listening = MakeQrTestHost({{kQrServiceVariable, "http://127.0.0.1:1"}});
   EXPECT_EQ(QrCode(nobody_listening).GetPictureQrCode(u"x", 100, 100), nullptr);
@@ -107,9 +97,8 @@ TEST_F(QrCodeTest, WithoutAServiceThePictureIsDrawnHere) {
 
 TEST_F(QrCodeTest, UploadIsAnExactMultipartPost) {
   server_->SetCase("200", "a\xC3\xB1o");
-  Host host = ServiceHost();
   Text out = u"before";
-  ASSERT_TRUE(QrCode(host).DecodeFromStream(std::string("\x89PN", 3), out));
+  ASSERT_TRUE(QrCode(host_).DecodeFromStream(std::string("\x89PN", 3), out));
   EXPECT_EQ(out, u"a\u00F1o");  // the reply read as UTF-8
   std::vector<std::string> requests = server_->TakeRequests();
   ASSERT_EQ(requests.size(), 1u);
@@ -122,30 +111,26 @@ TEST_F(QrCodeTest, UploadIsAnExactMultipartPost) {
 
 TEST_F(QrCodeTest, DecodeFromUrlKeepsTheReplyBytesAsCharacters) {
   server_->SetCase("200", "a\xC3\xB1o");
-  Host host = ServiceHost();
   Text out = u"before";
-  ASSERT_TRUE(QrCode(host).DecodeFromUrl(u"http://example.com/q.png", out));
+  ASSERT_TRUE(QrCode(host_).DecodeFromUrl(u"http://example.com/q.png", out));
   EXPECT_EQ(out, u"a\u00C3\u00B1o");
-  std::vector<std::string> requests = server_->TakeRequests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].substr(0, requests[0].find("\r\n")),
+  EXPECT_EQ(OnlyRequestLine(),
             "GET /w/decode?full=false&u=http%3A%2F%2Fexample%2Ecom%2Fq%2Epng HTTP/1.1");
 }
 
 TEST_F(QrCodeTest, FailedDecodingAnswersFalse) {
-  Host host = ServiceHost();
   for (const char* name : {"404", "302", "short"}) {
     server_->SetCase(name, "reply");
     Text out = u"keep";
-    EXPECT_FALSE(QrCode(host).DecodeFromStream("png", out)) << name;
+    EXPECT_FALSE(QrCode(host_).DecodeFromStream("png", out)) << name;
     EXPECT_EQ(out, u"keep") << name;  // the upload leaves it alone
-    EXPECT_FALSE(QrCode(host).DecodeFromUrl(u"http://h/i.png", out)) << name;
+    EXPECT_FALSE(QrCode(host_).DecodeFromUrl(u"http://h/i.png", out)) << name;
     EXPECT_EQ(out, u"") << name;  // the URL path empties it first
     EXPECT_EQ(server_->TakeRequests().size(), 2u) << name;
   }
   server_->SetCase("200", "reply");
   Text out = u"keep";
-  EXPECT_FALSE(QrCode(host).DecodeFromPicture(nullptr, out));
+  EXPECT_FALSE(QrCode(host_).DecodeFromPicture(nullptr, out));
   EXPECT_TRUE(server_->TakeRequests().empty());
   Host no_decoder = MakeQrTestHost({});
   EXPECT_FALSE(QrCode(no_decoder).DecodeFromStream("png", out));
@@ -154,17 +139,16 @@ TEST_F(QrCodeTest, FailedDecodingAnswersFalse) {
 
 TEST_F(QrCodeTest, PictureAndFileAreUploadedAsPng) {
   server_->SetCase("200", "ok");
-  Host host = ServiceHost();
   Picture qr = RenderQrPicture({u"HELLO 123"});
   Text out;
-  ASSERT_TRUE(QrCode(host).DecodeFromPicture(qr, out));
+  ASSERT_TRUE(QrCode(host_).DecodeFromPicture(qr, out));
   EXPECT_EQ(out, u"ok");
 
-  WriteBytes(folder_ + "/IMAGE.PNG", PngOf(Bitmap(7)));
-  ASSERT_TRUE(QrCode(host).DecodeFromFile(u"C:\\image.png", out));
-  EXPECT_FALSE(QrCode(host).DecodeFromFile(u"C:\\missing.png", out));
-  WriteBytes(folder_ + "/TEXT.PNG", "not an image");
-  EXPECT_FALSE(QrCode(host).DecodeFromFile(u"C:\\TEXT.PNG", out));
+  temp_.Write("IMAGE.PNG", PngOf(Bitmap(7)));
+  ASSERT_TRUE(QrCode(host_).DecodeFromFile(u"C:\\image.png", out));
+  EXPECT_FALSE(QrCode(host_).DecodeFromFile(u"C:\\missing.png", out));
+  temp_.Write("TEXT.PNG", "not an image");
+  EXPECT_FALSE(QrCode(host_).DecodeFromFile(u"C:\\TEXT.PNG", out));
 
   std::vector<std::string> requests = server_->TakeRequests();
   ASSERT_EQ(requests.size(), 2u);

@@ -82,14 +82,9 @@ void FakeCanvas::Cls() {
 }
 
 void FakeCanvas::Resize(int pixel_width, int pixel_height) {
-  std::vector<uint32_t> resized(static_cast<size_t>(pixel_width) * pixel_height, Argb(BackColor));
-  for (int y = 0; y < std::min(height_, pixel_height); ++y) {
-    std::copy_n(&pixels_[static_cast<size_t>(y) * width_], std::min(width_, pixel_width),
-                &resized[static_cast<size_t>(y) * pixel_width]);
-  }
-  pixels_ = std::move(resized);
   width_ = pixel_width;
   height_ = pixel_height;
+  pixels_.assign(static_cast<size_t>(width_) * height_, Argb(BackColor));
 }
 
 Picture FakeCanvas::Image() const {
@@ -100,11 +95,6 @@ Picture FakeCanvas::Image() const {
   picture->height_twips = height_ * 15.0f;
   picture->pixels = pixels_;
   return picture;
-}
-
-std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
-                                       uint32_t back_color) {
-  return std::make_unique<FakeCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
 }
 
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format) {
@@ -122,24 +112,8 @@ std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format)
   return std::string(result.bytes().begin(), result.bytes().end());
 }
 
-std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale) {
-  if (!picture || picture->pixels.empty()) return std::nullopt;
-  const int border = 20;
-  GreyRaster grey;
-  grey.width = picture->pixel_width * scale + 2 * border;
-  grey.height = picture->pixel_height * scale + 2 * border;
-  grey.pixels.assign(static_cast<size_t>(grey.width) * grey.height, 255);
-  for (int y = 0; y < picture->pixel_height * scale; ++y) {
-    for (int x = 0; x < picture->pixel_width * scale; ++x) {
-      uint32_t p = picture->pixels[static_cast<size_t>(y / scale) * picture->pixel_width + x / scale];
-      // Premultiplied over white.
-      uint32_t a = p >> 24;
-      uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-      grey.pixels[static_cast<size_t>(y + border) * grey.width + x + border] =
-          static_cast<uint8_t>(std::min<uint32_t>(255, lum + (255 - a)));
-    }
-  }
-  return ReadBarcode(grey, format);
+std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format) {
+  return ReadBarcode(RasterFromPicture(picture, 192, 20), format);
 }
 
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi) {
@@ -196,7 +170,10 @@ FormHarness::FormHarness() {
 
 std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
                                                    std::unique_ptr<Clipboard> clipboard) {
-  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : CanvasMaker(MakeFakeCanvas);
+  CanvasMaker fake = [](int width, int height, float units_per_pixel, uint32_t back_color) {
+    return std::unique_ptr<Canvas>(new FakeCanvas(width, height, units_per_pixel, back_color));
+  };
+  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : fake;
   return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
 }
 

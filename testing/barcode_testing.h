@@ -1,7 +1,5 @@
-// Test support for barcodes and QR symbols: a canvas that records what is
-// drawn and keeps a raster of the lines, a real reader for pictures and
-// printed PDFs, an independent encoder's modules (the zint tool), a host for
-// the barcode form, and the stand-in QR service (testing/qr_server.py).
+// Test support for barcodes and QR symbols: a recording canvas, a real
+// reader, an independent encoder (zint), a form host and a stand-in QR service.
 #ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
 #define KALVENOR_TESTING_BARCODE_TESTING_H_
 
@@ -36,9 +34,8 @@ struct RecordedPrint {
 };
 
 // A canvas that records every operation and rasterises lines as the real
-// canvas does (a pen of n pixels fills n whole pixel columns from the
-// line's pixel). Text is 0.6 em wide a character and is not drawn. Without
-// a font list, like a surface that has none.
+// canvas does (a pen of n pixels fills n whole columns). Text is 0.6 em wide
+// a character and is not drawn; there is no font list. Resizing clears it.
 class FakeCanvas : public Canvas {
  public:
   FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color);
@@ -68,16 +65,12 @@ class FakeCanvas : public Canvas {
   std::vector<uint32_t> pixels_;
 };
 
-// A CanvasMaker that makes FakeCanvas objects.
-std::unique_ptr<Canvas> MakeFakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
-                                       uint32_t back_color);
-
 // What a real reader finds of the one symbol of `format` in a grey raster
 // (0 black, 255 white): the text of a barcode, the bytes of a QR symbol.
 enum class Symbology { kEan13, kEan8, kCode128, kCode39, kQr };
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format);
-// The same for a picture's bitmap, scaled up `scale` times on a white border.
-std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format, int scale = 2);
+// The same for a picture, drawn at twice its size on a white border.
+std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format);
 // Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
 
@@ -90,16 +83,15 @@ std::string ZintModules(int symbology, const std::string& data);
 // black line lies at unit c, for columns `first` to `last`.
 std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
 
-// A host for the barcode form: warnings are kept, the printer records, the
-// environment is empty (no desktop session).
+// A host for the barcode form: warnings are kept, the printer records, no
+// environment (no desktop session).
 class FormHarness {
  public:
   FormHarness();
   FormHarness(const FormHarness&) = delete;
   FormHarness& operator=(const FormHarness&) = delete;
 
-  // A form over fake canvases (or real ones with `real_canvases`) and
-  // `clipboard` (none by default).
+  // A form over fake (or real) canvases and `clipboard`.
   std::unique_ptr<frmCodBarra> MakeForm(bool real_canvases = false,
                                         std::unique_ptr<Clipboard> clipboard = nullptr);
   // The fake canvas of a form made with fake canvases.

@@ -57,39 +57,19 @@ EnvLookup EnvOf(std::map<std::string, std::string> vars) {
 }
 
 void RecordingPrinter::Print(const Text& text, bool end_line) {
-  PrintOp op;
-  op.text = text;
-  op.x = CurrentX;
-  op.y = CurrentY;
-  op.font = Font;
-  open_ops.push_back(op);
-  if (end_line) {
-    CurrentX = 0;
-    CurrentY += TextHeight(text);
-  } else {
-    CurrentX += TextWidth(text);
-  }
+  open_ops.push_back({.text = text, .x = CurrentX, .y = CurrentY, .font = Font});
+  CurrentY += end_line ? TextHeight(text) : 0;
+  CurrentX = end_line ? 0 : CurrentX + TextWidth(text);
 }
 
 void RecordingPrinter::Line(float x1, float y1, float x2, float y2, uint32_t) {
-  PrintOp op;
-  op.kind = PrintOp::kLine;
-  op.x = x1;
-  op.y = y1;
-  op.x2 = x2;
-  op.y2 = y2;
-  open_ops.push_back(op);
+  open_ops.push_back({.kind = PrintOp::kLine, .x = x1, .y = y1, .x2 = x2, .y2 = y2});
   CurrentX = x2;
   CurrentY = y2;
 }
 
 void RecordingPrinter::PaintPicture(const Picture& picture, float x, float y) {
-  PrintOp op;
-  op.kind = PrintOp::kPicture;
-  op.x = x;
-  op.y = y;
-  op.picture = picture;
-  open_ops.push_back(op);
+  open_ops.push_back({.kind = PrintOp::kPicture, .x = x, .y = y, .picture = picture});
 }
 
 void RecordingPrinter::EndDoc() {

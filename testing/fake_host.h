@@ -41,11 +41,11 @@ EnvLookup EnvOf(std::map<std::string, std::string> vars);
 // One recorded operation.
 struct PrintOp {
   enum Kind { kPrint, kLine, kPicture } kind = kPrint;
-  Text text;
+  Text text = {};
   float x = 0, y = 0;
-  FontState font;
+  FontState font = {};
   float x2 = 0, y2 = 0;
-  Picture picture;
+  Picture picture = {};
 };
 
 // The fake printer: text is `size` x 12 twips a character wide and `size`

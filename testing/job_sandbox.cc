@@ -17,13 +17,11 @@ JobSandbox::JobSandbox() {
   sandbox.MakeFolder("H/COMANDAS");
   sandbox.MakeFolder("printers/COMANDERA");
   sandbox.MakeFolder("printers/OFICINA");
-  env = {
-      {"KALVENOR_DRIVE_C", sandbox.Path("C")},
-      {"KALVENOR_DRIVE_H", sandbox.Path("H")},
-      {"KALVENOR_PRINTER_DIR", sandbox.Path("printers")},
-      {"KALVENOR_DEFAULT_PRINTER", "OFICINA"},
-      {"KALVENOR_TRACE", sandbox.Path("trace.jsonl")},
-  };
+  env = {{"KALVENOR_DRIVE_C", sandbox.Path("C")},
+         {"KALVENOR_DRIVE_H", sandbox.Path("H")},
+         {"KALVENOR_PRINTER_DIR", sandbox.Path("printers")},
+         {"KALVENOR_DEFAULT_PRINTER", "OFICINA"},
+         {"KALVENOR_TRACE", sandbox.Path("trace.jsonl")}};
 }
 
 std::string JobSandbox::Example(const std::string& name) {
@@ -83,14 +81,6 @@ StagedPrinters::StagedPrinters(std::unique_ptr<Printers> base, std::function<voi
       queue_(std::move(queue)) {
   if (!shown_.empty()) names_ = {shown_};
 }
-
-const std::vector<std::string>& StagedPrinters::Names() {
-  return shown_.empty() ? base_->Names() : names_;
-}
-
-int StagedPrinters::DefaultIndex() { return shown_.empty() ? base_->DefaultIndex() : 0; }
-
-double StagedPrinters::MediaWidthMm(const std::string& name) { return base_->MediaWidthMm(Real(name)); }
 
 std::string StagedPrinters::Submit(const std::string& name, const std::string& pdf,
                                    const std::string& title) {

@@ -51,9 +51,9 @@ class StagedPrinters : public Printers {
  public:
   StagedPrinters(std::unique_ptr<Printers> base, std::function<void()> after_first,
                  std::string shown = "", std::string queue = "");
-  const std::vector<std::string>& Names() override;
-  int DefaultIndex() override;
-  double MediaWidthMm(const std::string& name) override;
+  const std::vector<std::string>& Names() override { return shown_.empty() ? base_->Names() : names_; }
+  int DefaultIndex() override { return shown_.empty() ? base_->DefaultIndex() : 0; }
+  double MediaWidthMm(const std::string& name) override { return base_->MediaWidthMm(Real(name)); }
   PrinterOutput Output(const std::string& name) override { return base_->Output(Real(name)); }
   std::string Submit(const std::string& name, const std::string& pdf, const std::string& title) override;
 
@@ -66,7 +66,7 @@ class StagedPrinters : public Printers {
   std::vector<std::string> names_;
 };
 
-// True when `bytes` is a whole PDF file: its header and, at its end, the
+// True when `bytes` is a whole PDF file: its header and, at its end, its
 // end-of-file marker.
 bool IsCompletePdf(const std::string& bytes);
 

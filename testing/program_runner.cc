@@ -17,8 +17,6 @@ extern char** environ;
 
 namespace kalvenor {
 
-std::string ProgramPath() { return KALVENOR_BINARY; }
-
 pid_t StartProgram(const ProgramRun& run) {
   // Everything the child needs is made before the fork: after it, only
   // async-signal-safe calls.
@@ -36,7 +34,7 @@ pid_t StartProgram(const ProgramRun& run) {
   std::vector<char*> envp;
   for (std::string& entry : env_strings) envp.push_back(entry.data());
   envp.push_back(nullptr);
-  std::string program = ProgramPath();
+  std::string program = KALVENOR_BINARY;
   std::vector<std::string> args = run.args;
   args.insert(args.begin(), program);
   std::vector<char*> argv;

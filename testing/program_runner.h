@@ -28,9 +28,6 @@ struct ProgramRun {
   int timeout_seconds = 0;
 };
 
-// The path of the built program.
-std::string ProgramPath();
-
 // Starts the program; returns its process id (-1 when it cannot start).
 pid_t StartProgram(const ProgramRun& run);
 // Waits for it: its exit status, or 128 + the signal that ended it; 124

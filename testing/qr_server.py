@@ -30,9 +30,8 @@ def write_atomic(name, data):
 
 class Handler(socketserver.StreamRequestHandler):
     def answer(self, status, headers, body=b""):
-        head = "HTTP/1.1 %d X\r\n%sConnection: close\r\n\r\n" % (
-            status, "".join("%s: %s\r\n" % h for h in headers))
-        self.wfile.write(head.encode("ascii") + body)
+        head = "".join("%s: %s\r\n" % h for h in headers)
+        self.wfile.write(b"HTTP/1.1 %d X\r\n%sConnection: close\r\n\r\n" % (status, head.encode()) + body)
 
     def handle(self):
         head = b""
@@ -50,28 +49,21 @@ class Handler(socketserver.StreamRequestHandler):
             count[0] += 1
             n = count[0]
         write_atomic(os.path.join(DIR, "request-%d" % n), head + self.rfile.read(length))
-        try:
-            with open(os.path.join(DIR, "case"), encoding="utf-8") as f:
-                case, _, arg = f.read().strip().partition(" ")
-        except FileNotFoundError:
-            case = "404"
+        case, arg = "404", ""
+        if os.path.exists(os.path.join(DIR, "case")):
+            case, _, arg = open(os.path.join(DIR, "case"), encoding="utf-8").read().strip().partition(" ")
         if head.split(b" ", 2)[1].startswith(b"/followed"):
             case = "200"
-        if case == "hang":
-            while True:
-                time.sleep(1)
+        while case == "hang":
+            time.sleep(1)
         if case == "404":
             return self.answer(404, [("Content-Length", "9")], b"not found")
-        with open(arg, "rb") as f:
-            body = f.read()
+        body = open(arg, "rb").read()
         if case in ("301", "302"):
-            port = self.server.server_address[1]
-            self.answer(int(case), [("Location", "http://127.0.0.1:%d/followed" % port),
-                                    ("Content-Length", "0")])
-        else:
-            extra = {"200": 0, "short": 100}
-            headers = [("Content-Length", str(len(body) + extra[case]))] if case in extra else []
-            self.answer(200, headers, body)
+            where = "http://127.0.0.1:%d/followed" % self.server.server_address[1]
+            return self.answer(int(case), [("Location", where), ("Content-Length", "0")])
+        extra = {"200": 0, "short": 100}
+        self.answer(200, [("Content-Length", str(len(body) + extra[case]))] if case in extra else [], body)
 
 
 class Server(socketserver.ThreadingTCPServer):
