@@ -690,10 +690,82 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
 
 }  // namespace
 
+// The fontconfig configuration of a run: the system's font folders and
+// caches, the generic families and the rules that decide which face a
+// request gets, without the dozens of files of the system configuration
+// (parsing them cost a job more than any other start-up step). The families
+// and rules are those of the system's own configuration for the fonts the
+// program installs with, so a family resolves to the same face.
+constexpr char kBaseFontConfiguration[] = R"(<?xml version="1.0"?>
+<fontconfig>
+  <dir>/usr/share/fonts</dir>
+  <dir>/usr/local/share/fonts</dir>
+  <dir prefix="xdg">fonts</dir>
+  <dir>~/.fonts</dir>
+  <cachedir>/var/cache/fontconfig</cachedir>
+  <cachedir prefix="xdg">fontconfig</cachedir>
+  <cachedir>~/.fontconfig</cachedir>
+  <selectfont><rejectfont><pattern>
+    <patelt name="scalable"><bool>false</bool></patelt>
+  </pattern></rejectfont></selectfont>
+  <match target="pattern">
+    <edit name="hintstyle" mode="append"><const>hintslight</const></edit>
+    <edit name="antialias" mode="append"><bool>true</bool></edit>
+    <edit name="lcdfilter" mode="append"><const>lcddefault</const></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Sans</string><string>DejaVu Sans Mono</string>
+      <string>DejaVu Serif</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <alias binding="same"><family>Arial</family><accept><family>Liberation Sans</family></accept></alias>
+  <alias binding="same"><family>Helvetica</family><accept><family>Liberation Sans</family></accept></alias>
+  <alias binding="same"><family>Times New Roman</family><accept><family>Liberation Serif</family></accept></alias>
+  <alias binding="same"><family>Times</family><accept><family>Liberation Serif</family></accept></alias>
+  <alias binding="same"><family>Courier New</family><accept><family>Liberation Mono</family></accept></alias>
+  <alias binding="same"><family>Courier</family><accept><family>Liberation Mono</family></accept></alias>
+  <match target="pattern">
+    <test qual="all" name="family" compare="not_eq"><string>sans-serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>monospace</string></test>
+    <edit name="family" mode="append_last"><string>sans-serif</string></edit>
+  </match>
+  <alias><family>sans-serif</family><prefer><family>DejaVu Sans</family>
+    <family>Liberation Sans</family><family>Nimbus Sans</family></prefer></alias>
+  <alias><family>serif</family><prefer><family>DejaVu Serif</family>
+    <family>Liberation Serif</family><family>Nimbus Roman</family></prefer></alias>
+  <alias><family>monospace</family><prefer><family>DejaVu Sans Mono</family>
+    <family>Liberation Mono</family><family>Nimbus Mono PS</family></prefer></alias>
+  <match target="font">
+    <test name="slant"><const>roman</const></test>
+    <test target="pattern" name="slant" compare="not_eq"><const>roman</const></test>
+    <edit name="matrix" mode="assign"><times><name>matrix</name>
+      <matrix><double>1</double><double>0.2</double><double>0</double><double>1</double></matrix>
+    </times></edit>
+    <edit name="slant" mode="assign"><const>oblique</const></edit>
+    <edit name="embeddedbitmap" mode="assign"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="weight" compare="less_eq"><const>medium</const></test>
+    <test target="pattern" name="weight" compare="more_eq"><const>bold</const></test>
+    <edit name="embolden" mode="assign"><bool>true</bool></edit>
+    <edit name="weight" mode="assign"><const>bold</const></edit>
+  </match>
+</fontconfig>
+)";
+
 void LoadFontConfiguration(const std::string& conf_path) {
-  if (conf_path.empty()) return;
-  FcConfig* config = FcConfigGetCurrent();
-  FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(conf_path.c_str()), FcFalse);
+  FcConfig* config = FcConfigCreate();
+  if (config == nullptr) return;  // the system configuration stays
+  FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kBaseFontConfiguration),
+                                 FcTrue);
+  // The program's aliases last, where they were on top of the system's.
+  if (!conf_path.empty()) {
+    FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(conf_path.c_str()), FcFalse);
+  }
+  if (FcConfigBuildFonts(config)) FcConfigSetCurrent(config);
+  FcConfigDestroy(config);  // the current configuration keeps its own reference
 }
 
 std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Trace* trace) {
