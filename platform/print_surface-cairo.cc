@@ -9,7 +9,10 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -58,29 +61,49 @@ class TextEngine {
     return layout;
   }
 
+  // A measured text: its logical width and height in points, and the
+  // layout that measured it, drawn as it is (null for a text measured in
+  // pieces, which is laid out again to be drawn).
+  struct Measured {
+    double width = 0, height = 0;
+    std::shared_ptr<PangoLayout> layout;
+  };
+
   // Logical width and height of `text`, in points. A layout's extents are
   // ints of 1/1024 point, so a long text is measured in pieces short enough
   // not to wrap, their widths added in a double; a width past 16 bits of
   // twips raises "Overflow" as soon as it is reached, so a huge line costs
-  // one piece of memory and only the pieces up to the bound.
-  void Measure(const Text& text, const FontState& font, double* width, double* height) {
+  // one piece of memory and only the pieces up to the bound. Receipts repeat
+  // most of their texts (labels, rules, totals), so measurements are kept.
+  Measured Measure(const Text& text, const FontState& font) {
+    MeasureKey key{text, font.Name, font.Size, font.Bold, font.Italic, font.Underline};
+    if (auto known = measured_.find(key); known != measured_.end()) return known->second;
     double size = std::max(1.0, std::abs(static_cast<double>(font.Size)));
     size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (PANGO_SCALE * 4 * size), 1.0, 4096.0));
-    *width = 0;
-    *height = 0;
+    Measured measured;
     for (size_t at = 0; at < text.size() || at == 0;) {
       size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
       if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
-      PangoLayout* layout = Layout(n == text.size() ? text : text.substr(at, n), font);
+      std::shared_ptr<PangoLayout> layout(Layout(n == text.size() ? text : text.substr(at, n), font),
+                                          g_object_unref);
       PangoRectangle logical;
-      pango_layout_get_extents(layout, nullptr, &logical);
-      g_object_unref(layout);
-      *width += static_cast<double>(logical.width) / PANGO_SCALE;
-      *height = std::max(*height, static_cast<double>(logical.height) / PANGO_SCALE);
-      if (*width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
+      pango_layout_get_extents(layout.get(), nullptr, &logical);
+      if (n == text.size()) measured.layout = std::move(layout);
+      measured.width += static_cast<double>(logical.width) / PANGO_SCALE;
+      measured.height = std::max(measured.height, static_cast<double>(logical.height) / PANGO_SCALE);
+      if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
       at += n;
       if (n == 0) break;
     }
+    if (measured_.size() >= kMaxMeasured) measured_.clear();  // memory stays bounded
+    if (text.size() <= kMaxMeasuredLength) measured_.emplace(std::move(key), measured);
+    return measured;
+  }
+
+  void Measure(const Text& text, const FontState& font, double* width, double* height) {
+    Measured measured = Measure(text, font);
+    *width = measured.width;
+    *height = measured.height;
   }
 
   const std::vector<Text>& Families() {
@@ -122,9 +145,14 @@ class TextEngine {
     return dots_context_;
   }
 
+  using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
+  static constexpr size_t kMaxMeasured = 4096;
+  static constexpr size_t kMaxMeasuredLength = 256;
+
   PangoContext* context_;
   PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
+  std::map<MeasureKey, Measured> measured_;
 };
 
 // RGB parts of a 0x00BBGGRR colour.
@@ -172,17 +200,19 @@ void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
 // context whose device units are `device_per_unit` per surface unit.
 class CairoSurfaceBase {
  protected:
-  void DrawText(cairo_t* cr, const Text& text, const FontState& font, double x_units,
-                double y_units, double device_per_unit, double units_per_point, uint32_t color) {
-    PangoLayout* layout = TextEngine::Get().Layout(text, font);
+  // Draws `layout` (of `text` in `font`; laid out here when null).
+  void DrawText(cairo_t* cr, const Text& text, const FontState& font, PangoLayout* layout,
+                double x_units, double y_units, double device_per_unit, double units_per_point,
+                uint32_t color) {
+    PangoLayout* own = layout == nullptr ? TextEngine::Get().Layout(text, font) : nullptr;
     cairo_save(cr);
     cairo_translate(cr, x_units * device_per_unit, y_units * device_per_unit);
     double device_per_point = device_per_unit * units_per_point;
     cairo_scale(cr, device_per_point, device_per_point);
     SetColor(cr, color);
-    pango_cairo_show_layout(cr, layout);
+    pango_cairo_show_layout(cr, own != nullptr ? own : layout);
     cairo_restore(cr);
-    g_object_unref(layout);
+    if (own != nullptr) g_object_unref(own);
   }
 };
 
@@ -205,6 +235,7 @@ struct TextOp {
   Text text;
   FontState font;
   double x, y;
+  std::shared_ptr<PangoLayout> layout;  // the measuring layout, or null
 };
 struct LineOp {
   float x1, y1, x2, y2;
@@ -319,11 +350,10 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
 
   void Print(const Text& text, bool end_line) override {
     OpenDocument();
-    double w, h;
-    TextEngine::Get().Measure(text, Font, &w, &h);
-    w *= kTwipsPerPoint;
-    h *= kTwipsPerPoint;
-    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY});
+    TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
+    double w = measured.width * kTwipsPerPoint;
+    double h = measured.height * kTwipsPerPoint;
+    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY, std::move(measured.layout)});
     if (trace_ != nullptr && trace_->enabled()) {
       trace_->Write("\"op\":\"print\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(CurrentX) +
                     ",\"y\":" + JsonNumber(CurrentY) + ",\"text\":" + JsonText(text) +
@@ -445,7 +475,8 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     cairo_t* cr = cairo_create(surface);
     for (const DrawOp& op : ops_) {
       if (const auto* text = std::get_if<TextOp>(&op)) {
-        DrawText(cr, text->text, text->font, text->x, text->y, 1 / kTwipsPerPoint, kTwipsPerPoint, 0);
+        DrawText(cr, text->text, text->font, text->layout.get(), text->x, text->y, 1 / kTwipsPerPoint,
+                 kTwipsPerPoint, 0);
       } else if (const auto* line = std::get_if<LineOp>(&op)) {
         cairo_save(cr);
         cairo_scale(cr, 1 / kTwipsPerPoint, 1 / kTwipsPerPoint);
@@ -604,9 +635,10 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
   }
 
   void Print(const Text& text, bool end_line) override {
-    double w, h;
-    TextEngine::Get().Measure(text, Font, &w, &h);
-    DrawText(cr_, text, Font, CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(), ForeColor);
+    TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
+    double w = measured.width, h = measured.height;
+    DrawText(cr_, text, Font, measured.layout.get(), CurrentX, CurrentY, 1 / units_per_pixel_,
+             UnitsPerPoint(), ForeColor);
     if (end_line) {
       CurrentX = 0;
       CurrentY = static_cast<float>(CurrentY + h * UnitsPerPoint());
