@@ -166,7 +166,10 @@ void SetColor(cairo_t* cr, uint32_t color) {
 void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
   cairo_save(cr);
   cairo_scale(cr, scale, scale);
-  if (picture.pixel_width > 0 && picture.pixel_height > 0 &&
+  // An opaque background covers the bitmap: it is not painted at all (in a
+  // PDF it would still be embedded, compressed and carried).
+  const bool covered = picture.has_background && (picture.background_argb >> 24) == 0xFF;
+  if (!covered && picture.pixel_width > 0 && picture.pixel_height > 0 &&
       picture.pixels.size() == static_cast<size_t>(picture.pixel_width) * picture.pixel_height) {
     cairo_surface_t* image = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(picture.pixels.data())),
