@@ -7,6 +7,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -161,9 +162,83 @@ void SetColor(cairo_t* cr, uint32_t color) {
                        ((color >> 16) & 0xFF) / 255.0);
 }
 
+// The rectangles of `picture` as a one-bit mask, one bit a cell of the grid
+// they are drawn on: the bitmap's pixels, or the modules of a 2-D symbol.
+// Null when there is no such grid or a rectangle leaves it. A document then
+// carries one small image instead of hundreds of rectangles written out as
+// numbers.
+struct ModuleMask {
+  cairo_surface_t* surface = nullptr;
+  double cell_w = 0, cell_h = 0, x = 0, y = 0;  // twips
+};
+
+ModuleMask MaskOfRects(const PictureData& picture) {
+  ModuleMask mask;
+  if (picture.rects.empty()) return mask;
+  if (picture.pixel_width > 0 && picture.pixel_height > 0) {
+    mask.cell_w = picture.width_twips / picture.pixel_width;
+    mask.cell_h = picture.height_twips / picture.pixel_height;
+  } else if (picture.module_twips > 0 && picture.square_modules) {
+    mask.cell_w = mask.cell_h = picture.module_twips;
+    double left = picture.rects[0].x, top = picture.rects[0].y;
+    for (const PictureData::Rect& r : picture.rects) {
+      left = std::min<double>(left, r.x);
+      top = std::min<double>(top, r.y);
+    }
+    mask.x = left - std::floor(left / mask.cell_w + 1e-6) * mask.cell_w;
+    mask.y = top - std::floor(top / mask.cell_h + 1e-6) * mask.cell_h;
+  } else {
+    return mask;
+  }
+  const int columns = static_cast<int>(std::ceil((picture.width_twips - mask.x) / mask.cell_w - 1e-6));
+  const int rows = static_cast<int>(std::ceil((picture.height_twips - mask.y) / mask.cell_h - 1e-6));
+  if (columns <= 0 || rows <= 0 || columns > 32767 || rows > 32767) return mask;
+  // A rectangle's edge within a thousandth of a cell of a grid line is on it.
+  auto cell = [](double v, double step, double origin, int limit, long* at) {
+    double c = (v - origin) / step;
+    *at = std::lround(c);
+    return std::abs(c - static_cast<double>(*at)) < 1e-3 && *at >= 0 && *at <= limit;
+  };
+  struct Cells {
+    long x0, y0, x1, y1;
+  };
+  std::vector<Cells> cells;
+  cells.reserve(picture.rects.size());
+  for (const PictureData::Rect& r : picture.rects) {
+    Cells c;
+    if (!cell(r.x, mask.cell_w, mask.x, columns, &c.x0) || !cell(r.y, mask.cell_h, mask.y, rows, &c.y0) ||
+        !cell(r.x + r.w, mask.cell_w, mask.x, columns, &c.x1) ||
+        !cell(r.y + r.h, mask.cell_h, mask.y, rows, &c.y1)) {
+      return ModuleMask();
+    }
+    cells.push_back(c);
+  }
+  mask.surface = cairo_image_surface_create(CAIRO_FORMAT_A1, columns, rows);
+  if (cairo_surface_status(mask.surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(mask.surface);
+    return ModuleMask();
+  }
+  cairo_surface_flush(mask.surface);
+  unsigned char* data = cairo_image_surface_get_data(mask.surface);
+  const int stride = cairo_image_surface_get_stride(mask.surface);
+  for (const Cells& c : cells) {
+    for (long y = c.y0; y < c.y1; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+      for (long x = c.x0; x < c.x1; ++x) {
+        // A1 pixels are bits of native-endian 32-bit words.
+        uint32_t bit = 1u << (std::endian::native == std::endian::little ? x % 32 : 31 - x % 32);
+        row[x / 32] |= bit;
+      }
+    }
+  }
+  cairo_surface_mark_dirty(mask.surface);
+  return mask;
+}
+
 // Paints `picture` with its top-left corner at the current origin of `cr`,
-// `scale` device units per twip.
-void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
+// `scale` device units per twip. With `masks` (vector documents) the
+// rectangles of a symbol go out as a one-bit mask on their grid.
+void DrawPicture(cairo_t* cr, const PictureData& picture, double scale, bool masks = false) {
   cairo_save(cr);
   cairo_scale(cr, scale, scale);
   // An opaque background covers the bitmap: it is not painted at all (in a
@@ -193,8 +268,21 @@ void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
   }
   if (!picture.rects.empty()) {
     set_argb(picture.fill_argb);
-    for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
-    cairo_fill(cr);
+    ModuleMask mask = masks ? MaskOfRects(picture) : ModuleMask();
+    if (mask.surface != nullptr) {
+      cairo_save(cr);
+      cairo_translate(cr, mask.x, mask.y);
+      cairo_scale(cr, mask.cell_w, mask.cell_h);
+      cairo_pattern_t* pattern = cairo_pattern_create_for_surface(mask.surface);
+      cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+      cairo_mask(cr, pattern);
+      cairo_pattern_destroy(pattern);
+      cairo_restore(cr);
+      cairo_surface_destroy(mask.surface);
+    } else {
+      for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+      cairo_fill(cr);
+    }
   }
   cairo_restore(cr);
 }
@@ -489,7 +577,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
       } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
         cairo_save(cr);
         cairo_translate(cr, picture->x / kTwipsPerPoint, picture->y / kTwipsPerPoint);
-        DrawPicture(cr, *picture->picture, 1 / kTwipsPerPoint);
+        DrawPicture(cr, *picture->picture, 1 / kTwipsPerPoint, /*masks=*/true);
         cairo_restore(cr);
       }
     }
