@@ -147,7 +147,7 @@ class TextEngine {
   }
 
   using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
-  static constexpr size_t kMaxMeasured = 4096;
+  static constexpr size_t kMaxMeasured = 512;
   static constexpr size_t kMaxMeasuredLength = 256;
 
   PangoContext* context_;
@@ -837,8 +837,17 @@ constexpr char kBaseFontConfiguration[] = R"(<?xml version="1.0"?>
     <edit name="lcdfilter" mode="append"><const>lcddefault</const></edit>
   </match>
   <match target="font">
-    <test name="family"><string>DejaVu Sans</string><string>DejaVu Sans Mono</string>
-      <string>DejaVu Serif</string></test>
+    <test name="family"><string>DejaVu Sans</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Sans Mono</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Serif</string></test>
     <test compare="less" name="pixelsize"><double>7.5</double></test>
     <edit name="hinting"><bool>false</bool></edit>
   </match>
