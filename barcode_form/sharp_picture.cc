@@ -10,6 +10,8 @@ namespace {
 
 // Premultiplied ARGB over white, darker than mid grey.
 bool Dark(uint32_t p) {
+  if (p == 0xFFFFFFFFu) return false;  // most pixels: white paper
+  if (p == 0xFF000000u) return true;   // and black bars
   uint32_t a = p >> 24;
   uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
   return lum + (255 - a) < 128;
