@@ -22,6 +22,14 @@ Picture frmCodBarra::GenerateCode128B(const Text& Code) {
   return WithSharpBars(CB.Image(), 1);  // one pixel (15 twips) a module
 }
 
+Picture frmCodBarra::PrintedEan(const Text& code) {
+  auto known = printed_ean_.find(code);
+  if (known != printed_ean_.end()) return known->second;
+  Picture picture = bGenerar_Click(code);
+  if (picture) printed_ean_.emplace(code, picture);
+  return picture;
+}
+
 void frmCodBarra::iniciarTabla128() {
   // The modules of each symbol, "1" dark: the engine's widths spelled out.
   for (int v = 0; v <= kStop; ++v) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "platform/clipboard.h"
@@ -79,6 +80,14 @@ class frmCodBarra {
   // to "~", "Overflow" when the weighted sum leaves 16 bits.
   Picture GenerateCode128(const Text& Code);
 
+  // The EAN of a print job: bGenerar_Click, built once for a text and then
+  // painted on every copy that prints it (imgEAN is cleared for every
+  // symbol, so every copy would draw the same; a refused text is asked
+  // again, so that every copy warns). The Code 128 is not kept: CB is not
+  // cleared between symbols, so each copy's human-readable line is drawn
+  // over the last one's and comes out a little darker.
+  Picture PrintedEan(const Text& code);
+
   // The warning box: on a print server, standard error and the trace.
   void msgAviso(const Text& textoAviso);
 
@@ -110,6 +119,8 @@ class frmCodBarra {
   std::array<Text, 107> patrones128;
 
  private:
+  std::map<Text, Picture> printed_ean_;
+
   void dibujarEAN();
   void dibujarGuarda(int32_t& X);
   void dibujarBarra(int32_t X, uint8_t extra);

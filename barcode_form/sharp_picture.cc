@@ -1,8 +1,8 @@
 // Dark pixels of a picture as vector rectangles.
 #include "barcode_form/sharp_picture.h"
 
-#include <map>
 #include <utility>
+#include <vector>
 
 namespace kalvenor {
 
@@ -10,6 +10,8 @@ namespace {
 
 // Premultiplied ARGB over white, darker than mid grey.
 bool Dark(uint32_t p) {
+  if (p == 0xFFFFFFFFu) return false;  // most pixels: white paper
+  if (p == 0xFF000000u) return true;   // and black bars
   uint32_t a = p >> 24;
   uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
   return lum + (255 - a) < 128;
@@ -35,25 +37,36 @@ Picture WithSharpBars(const Picture& picture, int module_pixels) {
   auto emit = [&](int x0, int x1, int y0, int y1) {
     sharp->rects.push_back({x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy});
   };
-  // Runs (first, past-last column) still open, with the row they began on.
-  std::map<std::pair<int, int>, int> open;
+  // Runs (first, past-last column) still open, with the row they began on,
+  // in column order: a row's runs come left to right, so both lists stay
+  // sorted and are matched in one pass.
+  struct Run {
+    int first, past, top;
+  };
+  std::vector<Run> open, next;
   for (int y = 0; y <= h; ++y) {
-    std::map<std::pair<int, int>, int> next;
+    next.clear();
+    size_t o = 0;
     for (int x = 0; y < h && x < w;) {
-      if (!Dark(picture->pixels[static_cast<size_t>(y) * w + x])) {
+      const uint32_t* row = picture->pixels.data() + static_cast<size_t>(y) * w;
+      if (!Dark(row[x])) {
         ++x;
         continue;
       }
       int start = x;
-      while (x < w && Dark(picture->pixels[static_cast<size_t>(y) * w + x])) ++x;
-      auto run = std::make_pair(start, x);
-      auto hit = open.find(run);
-      next[run] = hit == open.end() ? y : hit->second;
+      while (x < w && Dark(row[x])) ++x;
+      while (o < open.size() && std::make_pair(open[o].first, open[o].past) < std::make_pair(start, x)) ++o;
+      bool continues = o < open.size() && open[o].first == start && open[o].past == x;
+      next.push_back({start, x, continues ? open[o].top : y});
     }
-    for (const auto& [run, top] : open) {
-      if (next.find(run) == next.end()) emit(run.first, run.second, top, y);
+    size_t n = 0;
+    for (const Run& run : open) {
+      while (n < next.size() && std::make_pair(next[n].first, next[n].past) < std::make_pair(run.first, run.past)) ++n;
+      if (n == next.size() || next[n].first != run.first || next[n].past != run.past) {
+        emit(run.first, run.past, run.top, y);
+      }
     }
-    open = std::move(next);
+    std::swap(open, next);
   }
   return sharp;
 }

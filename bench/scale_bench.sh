@@ -4,7 +4,9 @@
 # one PDF on the folder printer). Prints the median time, the peak memory,
 # the time per line and the cost of each added line between two sizes, which
 # stays flat when nothing grows faster than the slip.
-#   bench/scale_bench.sh [runs]        (default 5 runs per size)
+#   bench/scale_bench.sh [runs [lines...]]   (default 5 runs per size; sizes
+#                                             10 100 1000 10000; 352000 lines
+#                                             make 16,000 receipts)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KALVENOR_BUILD:-$root/build-bench}
@@ -20,7 +22,8 @@ cp "$root/examples/COMANRNG.ZOV" "$box/C/ZOV/"
 export KALVENOR_DRIVE_C="$box/C" KALVENOR_DRIVE_H="$box/H" KALVENOR_PRINTER_DIR="$box/printers"
 unset KALVENOR_QR_SERVICE KALVENOR_TRACE
 cd "$box/C/CAJA"
-sizes=(10 100 1000 10000)
+sizes=("${@:2}")
+[ ${#sizes[@]} -gt 0 ] || sizes=(10 100 1000 10000)
 for n in "${sizes[@]}"; do
   python3 "$root/bench/make_slip.py" lines "$n" "$box/slip-$n.txt"
   printf '#!/bin/sh\ncp "%s/slip-%s.txt" "%s/C/VENTAS/C0001234.TXT"\nrm -f "%s"/printers/COMANDERA/*\n' \

@@ -12,8 +12,10 @@
 
 namespace kalvenor {
 
-// Adds the font aliases of `conf_path` (a fontconfig file) before the first
-// text is laid out. A missing file leaves the system's fonts as they are.
+// Makes the program's own fontconfig configuration current before the first
+// text is laid out: the system's font folders and caches, the generic
+// families, and the font aliases of `conf_path` (a fontconfig file; none when
+// empty or unreadable).
 void LoadFontConfiguration(const std::string& conf_path);
 
 // The printer surface over `printers`. Every ended document with output is

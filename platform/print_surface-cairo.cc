@@ -7,9 +7,13 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <tuple>
 #include <variant>
 #include <vector>
 
@@ -58,29 +62,49 @@ class TextEngine {
     return layout;
   }
 
+  // A measured text: its logical width and height in points, and the
+  // layout that measured it, drawn as it is (null for a text measured in
+  // pieces, which is laid out again to be drawn).
+  struct Measured {
+    double width = 0, height = 0;
+    std::shared_ptr<PangoLayout> layout;
+  };
+
   // Logical width and height of `text`, in points. A layout's extents are
   // ints of 1/1024 point, so a long text is measured in pieces short enough
   // not to wrap, their widths added in a double; a width past 16 bits of
   // twips raises "Overflow" as soon as it is reached, so a huge line costs
-  // one piece of memory and only the pieces up to the bound.
-  void Measure(const Text& text, const FontState& font, double* width, double* height) {
+  // one piece of memory and only the pieces up to the bound. Receipts repeat
+  // most of their texts (labels, rules, totals), so measurements are kept.
+  Measured Measure(const Text& text, const FontState& font) {
+    MeasureKey key{text, font.Name, font.Size, font.Bold, font.Italic, font.Underline};
+    if (auto known = measured_.find(key); known != measured_.end()) return known->second;
     double size = std::max(1.0, std::abs(static_cast<double>(font.Size)));
     size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (PANGO_SCALE * 4 * size), 1.0, 4096.0));
-    *width = 0;
-    *height = 0;
+    Measured measured;
     for (size_t at = 0; at < text.size() || at == 0;) {
       size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
       if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
-      PangoLayout* layout = Layout(n == text.size() ? text : text.substr(at, n), font);
+      std::shared_ptr<PangoLayout> layout(Layout(n == text.size() ? text : text.substr(at, n), font),
+                                          g_object_unref);
       PangoRectangle logical;
-      pango_layout_get_extents(layout, nullptr, &logical);
-      g_object_unref(layout);
-      *width += static_cast<double>(logical.width) / PANGO_SCALE;
-      *height = std::max(*height, static_cast<double>(logical.height) / PANGO_SCALE);
-      if (*width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
+      pango_layout_get_extents(layout.get(), nullptr, &logical);
+      if (n == text.size()) measured.layout = std::move(layout);
+      measured.width += static_cast<double>(logical.width) / PANGO_SCALE;
+      measured.height = std::max(measured.height, static_cast<double>(logical.height) / PANGO_SCALE);
+      if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
       at += n;
       if (n == 0) break;
     }
+    if (measured_.size() >= kMaxMeasured) measured_.clear();  // memory stays bounded
+    if (text.size() <= kMaxMeasuredLength) measured_.emplace(std::move(key), measured);
+    return measured;
+  }
+
+  void Measure(const Text& text, const FontState& font, double* width, double* height) {
+    Measured measured = Measure(text, font);
+    *width = measured.width;
+    *height = measured.height;
   }
 
   const std::vector<Text>& Families() {
@@ -122,9 +146,14 @@ class TextEngine {
     return dots_context_;
   }
 
+  using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
+  static constexpr size_t kMaxMeasured = 512;
+  static constexpr size_t kMaxMeasuredLength = 256;
+
   PangoContext* context_;
   PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
+  std::map<MeasureKey, Measured> measured_;
 };
 
 // RGB parts of a 0x00BBGGRR colour.
@@ -133,12 +162,89 @@ void SetColor(cairo_t* cr, uint32_t color) {
                        ((color >> 16) & 0xFF) / 255.0);
 }
 
+// The rectangles of `picture` as a one-bit mask, one bit a cell of the grid
+// they are drawn on: the bitmap's pixels, or the modules of a 2-D symbol.
+// Null when there is no such grid or a rectangle leaves it. A document then
+// carries one small image instead of hundreds of rectangles written out as
+// numbers.
+struct ModuleMask {
+  cairo_surface_t* surface = nullptr;
+  double cell_w = 0, cell_h = 0, x = 0, y = 0;  // twips
+};
+
+ModuleMask MaskOfRects(const PictureData& picture) {
+  ModuleMask mask;
+  if (picture.rects.empty()) return mask;
+  if (picture.pixel_width > 0 && picture.pixel_height > 0) {
+    mask.cell_w = picture.width_twips / picture.pixel_width;
+    mask.cell_h = picture.height_twips / picture.pixel_height;
+  } else if (picture.module_twips > 0 && picture.square_modules) {
+    mask.cell_w = mask.cell_h = picture.module_twips;
+    double left = picture.rects[0].x, top = picture.rects[0].y;
+    for (const PictureData::Rect& r : picture.rects) {
+      left = std::min<double>(left, r.x);
+      top = std::min<double>(top, r.y);
+    }
+    mask.x = left - std::floor(left / mask.cell_w + 1e-6) * mask.cell_w;
+    mask.y = top - std::floor(top / mask.cell_h + 1e-6) * mask.cell_h;
+  } else {
+    return mask;
+  }
+  const int columns = static_cast<int>(std::ceil((picture.width_twips - mask.x) / mask.cell_w - 1e-6));
+  const int rows = static_cast<int>(std::ceil((picture.height_twips - mask.y) / mask.cell_h - 1e-6));
+  if (columns <= 0 || rows <= 0 || columns > 32767 || rows > 32767) return mask;
+  // A rectangle's edge within a thousandth of a cell of a grid line is on it.
+  auto cell = [](double v, double step, double origin, int limit, long* at) {
+    double c = (v - origin) / step;
+    *at = std::lround(c);
+    return std::abs(c - static_cast<double>(*at)) < 1e-3 && *at >= 0 && *at <= limit;
+  };
+  struct Cells {
+    long x0, y0, x1, y1;
+  };
+  std::vector<Cells> cells;
+  cells.reserve(picture.rects.size());
+  for (const PictureData::Rect& r : picture.rects) {
+    Cells c;
+    if (!cell(r.x, mask.cell_w, mask.x, columns, &c.x0) || !cell(r.y, mask.cell_h, mask.y, rows, &c.y0) ||
+        !cell(r.x + r.w, mask.cell_w, mask.x, columns, &c.x1) ||
+        !cell(r.y + r.h, mask.cell_h, mask.y, rows, &c.y1)) {
+      return ModuleMask();
+    }
+    cells.push_back(c);
+  }
+  mask.surface = cairo_image_surface_create(CAIRO_FORMAT_A1, columns, rows);
+  if (cairo_surface_status(mask.surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(mask.surface);
+    return ModuleMask();
+  }
+  cairo_surface_flush(mask.surface);
+  unsigned char* data = cairo_image_surface_get_data(mask.surface);
+  const int stride = cairo_image_surface_get_stride(mask.surface);
+  for (const Cells& c : cells) {
+    for (long y = c.y0; y < c.y1; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(data + y * stride);
+      for (long x = c.x0; x < c.x1; ++x) {
+        // A1 pixels are bits of native-endian 32-bit words.
+        uint32_t bit = 1u << (std::endian::native == std::endian::little ? x % 32 : 31 - x % 32);
+        row[x / 32] |= bit;
+      }
+    }
+  }
+  cairo_surface_mark_dirty(mask.surface);
+  return mask;
+}
+
 // Paints `picture` with its top-left corner at the current origin of `cr`,
-// `scale` device units per twip.
-void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
+// `scale` device units per twip. With `masks` (vector documents) the
+// rectangles of a symbol go out as a one-bit mask on their grid.
+void DrawPicture(cairo_t* cr, const PictureData& picture, double scale, bool masks = false) {
   cairo_save(cr);
   cairo_scale(cr, scale, scale);
-  if (picture.pixel_width > 0 && picture.pixel_height > 0 &&
+  // An opaque background covers the bitmap: it is not painted at all (in a
+  // PDF it would still be embedded, compressed and carried).
+  const bool covered = picture.has_background && (picture.background_argb >> 24) == 0xFF;
+  if (!covered && picture.pixel_width > 0 && picture.pixel_height > 0 &&
       picture.pixels.size() == static_cast<size_t>(picture.pixel_width) * picture.pixel_height) {
     cairo_surface_t* image = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(picture.pixels.data())),
@@ -162,8 +268,21 @@ void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
   }
   if (!picture.rects.empty()) {
     set_argb(picture.fill_argb);
-    for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
-    cairo_fill(cr);
+    ModuleMask mask = masks ? MaskOfRects(picture) : ModuleMask();
+    if (mask.surface != nullptr) {
+      cairo_save(cr);
+      cairo_translate(cr, mask.x, mask.y);
+      cairo_scale(cr, mask.cell_w, mask.cell_h);
+      cairo_pattern_t* pattern = cairo_pattern_create_for_surface(mask.surface);
+      cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+      cairo_mask(cr, pattern);
+      cairo_pattern_destroy(pattern);
+      cairo_restore(cr);
+      cairo_surface_destroy(mask.surface);
+    } else {
+      for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
+      cairo_fill(cr);
+    }
   }
   cairo_restore(cr);
 }
@@ -172,17 +291,19 @@ void DrawPicture(cairo_t* cr, const PictureData& picture, double scale) {
 // context whose device units are `device_per_unit` per surface unit.
 class CairoSurfaceBase {
  protected:
-  void DrawText(cairo_t* cr, const Text& text, const FontState& font, double x_units,
-                double y_units, double device_per_unit, double units_per_point, uint32_t color) {
-    PangoLayout* layout = TextEngine::Get().Layout(text, font);
+  // Draws `layout` (of `text` in `font`; laid out here when null).
+  void DrawText(cairo_t* cr, const Text& text, const FontState& font, PangoLayout* layout,
+                double x_units, double y_units, double device_per_unit, double units_per_point,
+                uint32_t color) {
+    PangoLayout* own = layout == nullptr ? TextEngine::Get().Layout(text, font) : nullptr;
     cairo_save(cr);
     cairo_translate(cr, x_units * device_per_unit, y_units * device_per_unit);
     double device_per_point = device_per_unit * units_per_point;
     cairo_scale(cr, device_per_point, device_per_point);
     SetColor(cr, color);
-    pango_cairo_show_layout(cr, layout);
+    pango_cairo_show_layout(cr, own != nullptr ? own : layout);
     cairo_restore(cr);
-    g_object_unref(layout);
+    if (own != nullptr) g_object_unref(own);
   }
 };
 
@@ -205,6 +326,7 @@ struct TextOp {
   Text text;
   FontState font;
   double x, y;
+  std::shared_ptr<PangoLayout> layout;  // the measuring layout, or null
 };
 struct LineOp {
   float x1, y1, x2, y2;
@@ -319,11 +441,10 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
 
   void Print(const Text& text, bool end_line) override {
     OpenDocument();
-    double w, h;
-    TextEngine::Get().Measure(text, Font, &w, &h);
-    w *= kTwipsPerPoint;
-    h *= kTwipsPerPoint;
-    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY});
+    TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
+    double w = measured.width * kTwipsPerPoint;
+    double h = measured.height * kTwipsPerPoint;
+    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY, std::move(measured.layout)});
     if (trace_ != nullptr && trace_->enabled()) {
       trace_->Write("\"op\":\"print\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(CurrentX) +
                     ",\"y\":" + JsonNumber(CurrentY) + ",\"text\":" + JsonText(text) +
@@ -445,7 +566,8 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     cairo_t* cr = cairo_create(surface);
     for (const DrawOp& op : ops_) {
       if (const auto* text = std::get_if<TextOp>(&op)) {
-        DrawText(cr, text->text, text->font, text->x, text->y, 1 / kTwipsPerPoint, kTwipsPerPoint, 0);
+        DrawText(cr, text->text, text->font, text->layout.get(), text->x, text->y, 1 / kTwipsPerPoint,
+                 kTwipsPerPoint, 0);
       } else if (const auto* line = std::get_if<LineOp>(&op)) {
         cairo_save(cr);
         cairo_scale(cr, 1 / kTwipsPerPoint, 1 / kTwipsPerPoint);
@@ -455,7 +577,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
       } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
         cairo_save(cr);
         cairo_translate(cr, picture->x / kTwipsPerPoint, picture->y / kTwipsPerPoint);
-        DrawPicture(cr, *picture->picture, 1 / kTwipsPerPoint);
+        DrawPicture(cr, *picture->picture, 1 / kTwipsPerPoint, /*masks=*/true);
         cairo_restore(cr);
       }
     }
@@ -613,9 +735,10 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
   }
 
   void Print(const Text& text, bool end_line) override {
-    double w, h;
-    TextEngine::Get().Measure(text, Font, &w, &h);
-    DrawText(cr_, text, Font, CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(), ForeColor);
+    TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
+    double w = measured.width, h = measured.height;
+    DrawText(cr_, text, Font, measured.layout.get(), CurrentX, CurrentY, 1 / units_per_pixel_,
+             UnitsPerPoint(), ForeColor);
     if (end_line) {
       CurrentX = 0;
       CurrentY = static_cast<float>(CurrentY + h * UnitsPerPoint());
@@ -699,10 +822,91 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
 
 }  // namespace
 
+// The fontconfig configuration of a run: the system's font folders and
+// caches, the generic families and the rules that decide which face a
+// request gets, without the dozens of files of the system configuration
+// (parsing them cost a job more than any other start-up step). The families
+// and rules are those of the system's own configuration for the fonts the
+// program installs with, so a family resolves to the same face.
+constexpr char kBaseFontConfiguration[] = R"(<?xml version="1.0"?>
+<fontconfig>
+  <dir>/usr/share/fonts</dir>
+  <dir>/usr/local/share/fonts</dir>
+  <dir prefix="xdg">fonts</dir>
+  <dir>~/.fonts</dir>
+  <cachedir>/var/cache/fontconfig</cachedir>
+  <cachedir prefix="xdg">fontconfig</cachedir>
+  <cachedir>~/.fontconfig</cachedir>
+  <selectfont><rejectfont><pattern>
+    <patelt name="scalable"><bool>false</bool></patelt>
+  </pattern></rejectfont></selectfont>
+  <match target="pattern">
+    <edit name="hintstyle" mode="append"><const>hintslight</const></edit>
+    <edit name="antialias" mode="append"><bool>true</bool></edit>
+    <edit name="lcdfilter" mode="append"><const>lcddefault</const></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Sans</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Sans Mono</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="family"><string>DejaVu Serif</string></test>
+    <test compare="less" name="pixelsize"><double>7.5</double></test>
+    <edit name="hinting"><bool>false</bool></edit>
+  </match>
+  <alias binding="same"><family>Arial</family><accept><family>Liberation Sans</family></accept></alias>
+  <alias binding="same"><family>Helvetica</family><accept><family>Liberation Sans</family></accept></alias>
+  <alias binding="same"><family>Times New Roman</family><accept><family>Liberation Serif</family></accept></alias>
+  <alias binding="same"><family>Times</family><accept><family>Liberation Serif</family></accept></alias>
+  <alias binding="same"><family>Courier New</family><accept><family>Liberation Mono</family></accept></alias>
+  <alias binding="same"><family>Courier</family><accept><family>Liberation Mono</family></accept></alias>
+  <match target="pattern">
+    <test qual="all" name="family" compare="not_eq"><string>sans-serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>serif</string></test>
+    <test qual="all" name="family" compare="not_eq"><string>monospace</string></test>
+    <edit name="family" mode="append_last"><string>sans-serif</string></edit>
+  </match>
+  <alias><family>sans-serif</family><prefer><family>DejaVu Sans</family>
+    <family>Liberation Sans</family><family>Nimbus Sans</family></prefer></alias>
+  <alias><family>serif</family><prefer><family>DejaVu Serif</family>
+    <family>Liberation Serif</family><family>Nimbus Roman</family></prefer></alias>
+  <alias><family>monospace</family><prefer><family>DejaVu Sans Mono</family>
+    <family>Liberation Mono</family><family>Nimbus Mono PS</family></prefer></alias>
+  <match target="font">
+    <test name="slant"><const>roman</const></test>
+    <test target="pattern" name="slant" compare="not_eq"><const>roman</const></test>
+    <edit name="matrix" mode="assign"><times><name>matrix</name>
+      <matrix><double>1</double><double>0.2</double><double>0</double><double>1</double></matrix>
+    </times></edit>
+    <edit name="slant" mode="assign"><const>oblique</const></edit>
+    <edit name="embeddedbitmap" mode="assign"><bool>false</bool></edit>
+  </match>
+  <match target="font">
+    <test name="weight" compare="less_eq"><const>medium</const></test>
+    <test target="pattern" name="weight" compare="more_eq"><const>bold</const></test>
+    <edit name="embolden" mode="assign"><bool>true</bool></edit>
+    <edit name="weight" mode="assign"><const>bold</const></edit>
+  </match>
+</fontconfig>
+)";
+
 void LoadFontConfiguration(const std::string& conf_path) {
-  if (conf_path.empty()) return;
-  FcConfig* config = FcConfigGetCurrent();
-  FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(conf_path.c_str()), FcFalse);
+  FcConfig* config = FcConfigCreate();
+  if (config == nullptr) return;  // the system configuration stays
+  FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kBaseFontConfiguration),
+                                 FcTrue);
+  // The program's aliases last, where they were on top of the system's.
+  if (!conf_path.empty()) {
+    FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(conf_path.c_str()), FcFalse);
+  }
+  if (FcConfigBuildFonts(config)) FcConfigSetCurrent(config);
+  FcConfigDestroy(config);  // the current configuration keeps its own reference
 }
 
 std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Trace* trace) {

@@ -214,8 +214,7 @@ class CupsPrinters : public Printers {
     if (known != media_width_mm_.end()) return known->second;
     double width_mm = 0;
     if (cups_dest_t* dest = FindDest(name)) {
-      DestInfo info(cupsCopyDestInfo(Http(), dest));
-      if (info != nullptr) width_mm = DefaultMediaWidthMm(Http(), dest, info.get());
+      if (cups_dinfo_t* info = InfoOf(name, dest)) width_mm = DefaultMediaWidthMm(Http(), dest, info);
     }
     media_width_mm_[name] = width_mm;
     return width_mm;
@@ -227,7 +226,7 @@ class CupsPrinters : public Printers {
     if (dest == nullptr) {
       RaisePrinterError(name, server_problem_.empty() ? Why() : server_problem_);
     }
-    DestInfo info(cupsCopyDestInfo(Http(), dest));
+    cups_dinfo_t* info = InfoOf(name, dest);
     if (info == nullptr) RaisePrinterError(name, Why());
 
     const char* job_title = title.empty() ? "Kalvenor" : title.c_str();
@@ -237,13 +236,13 @@ class CupsPrinters : public Printers {
     std::string media = pdf.starts_with("\x1b\x40") ? std::string() : PageMediaOf(pdf);
     if (!media.empty()) num_options = cupsAddOption(CUPS_MEDIA, media.c_str(), num_options, &options);
     int job_id = 0;
-    bool created = !Failed(cupsCreateDestJob(Http(), dest, info.get(), &job_id,
+    bool created = !Failed(cupsCreateDestJob(Http(), dest, info, &job_id,
                                              job_title, num_options, options));
     cupsFreeOptions(num_options, options);
     if (!created || job_id <= 0) {
       RaisePrinterError(name, Why());
     }
-    if (cupsStartDestDocument(Http(), dest, info.get(), job_id,
+    if (cupsStartDestDocument(Http(), dest, info, job_id,
                               job_title, DocumentFormatOf(pdf), 0, nullptr,
                               /*last_document=*/1) != HTTP_STATUS_CONTINUE) {
       CancelAndRaise(name, dest, job_id);
@@ -256,7 +255,7 @@ class CupsPrinters : public Printers {
         CancelAndRaise(name, dest, job_id);
       }
     }
-    if (Failed(cupsFinishDestDocument(Http(), dest, info.get()))) {
+    if (Failed(cupsFinishDestDocument(Http(), dest, info))) {
       CancelAndRaise(name, dest, job_id);
     }
     if (wait_seconds_ > 0) WaitUntilPrinted(name, dest, job_id);
@@ -321,6 +320,18 @@ class CupsPrinters : public Printers {
   std::string SilentServer() const {
     return "the CUPS server at " + ServerName() + " did not answer within " +
            std::to_string(kCupsAnswerSeconds) + " s";
+  }
+
+  // The supported and default attributes of destination `name`, asked once
+  // a run (asking costs the server a round trip and the job a large answer
+  // to parse). Null, and asked again next time, when the server does not
+  // answer.
+  cups_dinfo_t* InfoOf(const std::string& name, cups_dest_t* dest) {
+    auto known = infos_.find(name);
+    if (known != infos_.end()) return known->second.get();
+    DestInfo info(cupsCopyDestInfo(Http(), dest));
+    if (info == nullptr) return nullptr;
+    return infos_.emplace(name, std::move(info)).first->second.get();
   }
 
   // The destination `name`, preferring the plain queue over its instances;
@@ -401,6 +412,7 @@ class CupsPrinters : public Printers {
   std::vector<std::string> names_;
   int default_index_ = -1;
   std::map<std::string, double> media_width_mm_;
+  std::map<std::string, DestInfo> infos_;
   struct Setting {
     PrinterOutput output;
     std::string error;

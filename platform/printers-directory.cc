@@ -159,20 +159,30 @@ class FolderPrinters : public Printers {
   std::string Submit(const std::string& name, const std::string& pdf,
                      const std::string& /*title*/) override {
     const std::string folder = PrinterFolder(name);
+    auto next = next_number_.find(folder);
+    const bool first = next == next_number_.end();
+    if (first) RemoveStaleTemporaryFiles(folder);
     const std::string temp = WriteTemporary(folder, pdf);
-    // Numbering continues after the highest number in the folder; a number
-    // another job claimed first is skipped, so none is ever overwritten.
-    long number = 0;
-    try {
-      number = HighestNumber(folder) + 1;
-    } catch (const RunTimeError&) {
-      unlink(temp.c_str());
-      throw;
+    // Numbering continues after the highest number in the folder, found
+    // once a run; later documents take the next number up. A number another
+    // job claimed first is skipped, so none is ever overwritten, and since
+    // the claim is an atomic rename that never replaces, simultaneous jobs
+    // still leave no gap.
+    if (first) {
+      try {
+        next = next_number_.emplace(folder, HighestNumber(folder) + 1).first;
+      } catch (const RunTimeError&) {
+        unlink(temp.c_str());
+        throw;
+      }
     }
-    for (;; ++number) {
+    for (long& number = next->second;; ++number) {
       std::string target = folder + "/" + NumberedName(number, ExtensionOf(pdf));
       int err = ClaimName(temp, target);
-      if (err == 0) return target;
+      if (err == 0) {
+        ++number;
+        return target;
+      }
       if (err != EEXIST) {
         unlink(temp.c_str());
         throw ErrorFromErrno(err);
@@ -219,7 +229,6 @@ class FolderPrinters : public Printers {
   static std::string WriteTemporary(const std::string& folder,
                                     const std::string& bytes) {
     static std::atomic<unsigned> serial{0};
-    RemoveStaleTemporaryFiles(folder);
     for (;;) {
       std::ostringstream name;
       name << folder << "/.kalvenor-" << getpid() << "-" << serial++ << ".tmp";
@@ -253,6 +262,7 @@ class FolderPrinters : public Printers {
   const std::string folder_;
   const std::string default_name_;
   std::map<std::string, Setting> outputs_;
+  std::map<std::string, long> next_number_;  // per printer folder
   bool loaded_ = false;
   std::vector<std::string> names_;
   int default_index_ = -1;

@@ -27,7 +27,7 @@ void PrintReceiptBarcodes(const Job& job, frmCodBarra* form, PrintSurface& print
   const PreScan& scan = job.prescan;
   if (scan.prescription_flag && scan.insurer) {
     printer.CurrentX = job.config.left_margin;
-    Picture picture = FormOf(form).bGenerar_Click(scan.prescription_text);
+    Picture picture = FormOf(form).PrintedEan(scan.prescription_text);
     printer.PaintPicture(picture, kEanX, printer.CurrentY);
     printer.CurrentY += kBlockAdvance;
   }
