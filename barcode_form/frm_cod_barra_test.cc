@@ -52,11 +52,6 @@ TEST(frmCodBarra, CopyButton) {
   EXPECT_FALSE(without.MakeForm(false, std::make_unique<RecordingClipboard>(false))->CmdCopiar_Click());
   ASSERT_EQ(without.warnings.size(), 1u);
   EXPECT_NE(without.warnings[0].find(u"no desktop session"), Text::npos);
-
-  // The desktop clipboard of a print server: no session, a clean refusal.
-  FormHarness server;
-  EXPECT_FALSE(server.MakeForm(false, MakeSystemClipboard(server.host.env))->CmdCopiar_Click());
-  EXPECT_EQ(server.warnings.size(), 1u);
 }
 
 }  // namespace

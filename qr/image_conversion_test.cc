@@ -48,7 +48,10 @@ TEST(ImageConversion, PngKeepsPixelsAndRefusesWhatIsNotUsable) {
   ASSERT_TRUE(ImageToPngBytes(SmallBitmap(), &png));
   // Nothing follows the PNG's closing chunk.
   EXPECT_EQ(png.substr(png.size() - 12), std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12));
-  EXPECT_EQ(PictureFromPngStream(png)->pixels, SmallBitmap()->pixels);  // 3 x 2, colours in order
+  Picture back = PictureFromPngStream(png);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->pixels, SmallBitmap()->pixels);  // 3 x 2, colours in order
+  EXPECT_EQ(back->height_twips, 30);
   std::string huge = png;
   huge[16] = 0;  // width 0x00010003... past the largest accepted side
   huge[17] = 1;
