@@ -110,12 +110,9 @@ TEST_F(CaeReplyTest, ReceiptQrOnTheFirstPrintedCopyOnly) {
     EXPECT_EQ(printer.CurrentY, 2000);
     ASSERT_EQ(printer.open_ops.size(), c.printed ? 1u : 0u);
     if (!c.printed) continue;
-    const PrintOp& op = printer.open_ops[0];
-    EXPECT_EQ(op.x, 900);
-    EXPECT_EQ(op.y, 2100);
-    ASSERT_NE(op.picture, nullptr);
-    EXPECT_EQ(op.picture->width_twips, 1500);
-    EXPECT_EQ(op.picture->height_twips, 1500);
+    EXPECT_EQ(printer.open_ops[0].x, 900);
+    EXPECT_EQ(printer.open_ops[0].y, 2100);
+    EXPECT_NE(printer.open_ops[0].picture, nullptr);
   }
 }
 
