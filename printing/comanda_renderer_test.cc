@@ -69,7 +69,6 @@ TEST_F(ComandaTest, WhichCopiesPrintAndWithWhatCaptions) {
     std::vector<std::string> documents;
     for (size_t doc = 0; doc < Run(lines).size(); ++doc) documents.push_back(Marks(doc));
     EXPECT_EQ(documents, c.documents);
-    EXPECT_EQ(printer_->documents[0].printer, u"COMANDERA");
     if (c.third) continue;
     lines.insert(lines.begin() + 2, "");  // an empty line ends the slip
     EXPECT_TRUE(Run(lines).empty());
@@ -118,12 +117,7 @@ TEST_F(ComandaTest, HundredItemsPrintAndTheHundredFirstFails) {
   EXPECT_EQ(printer_->Texts(0).size(), 100u);
 
   lines.insert(lines.end() - 1, SlipLineOf('2', 30, "item 101"));
-  try {
-    Run(lines);
-    FAIL();
-  } catch (const RunTimeError& e) {
-    EXPECT_EQ(e.description(), "Subscript out of range");
-  }
+  EXPECT_THROW(Run(lines), RunTimeError);
 }
 
 TEST_F(ComandaTest, FourteenHeaderLinesFail) {

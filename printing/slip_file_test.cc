@@ -67,8 +67,6 @@ TEST_F(SlipFileTest, FlagsAndBarcodeTexts) {
   EXPECT_FALSE(Scan({SlipLineOf('1', 30, "obra social pami")}).insurer);
   EXPECT_FALSE(Scan({SlipLineOf('1', 81, "Receta/Matricula: 1")}).prescription_flag);
   EXPECT_FALSE(Scan({SlipLineOf('1', 81, "Receta/Matricula: ABC")}).prescription_flag);
-  EXPECT_TRUE(IsNumberAboveOne(u"1,01"));
-  EXPECT_FALSE(IsNumberAboveOne(u""));
 }
 
 TEST_F(SlipFileTest, NonDigitSectionOrCodeIsATypeMismatch) {
