@@ -113,10 +113,9 @@ class QrTestServer {
   QrTestServer& operator=(const QrTestServer&) = delete;
 
   bool running() const { return port_ > 0; }
-  // "http://127.0.0.1:<port>".
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  // Sets how the next requests are answered: `name` alone ("404", "hang"),
-  // or with `body` as the bytes to serve ("200", "close", "short", "301", "302").
+  // Sets how the next requests are answered (see qr_server.py): `name` alone
+  // or with `body` as the bytes to serve.
   void SetCase(const std::string& name, const std::string& body = std::string());
   // Every request received so far, whole, and forgets them.
   std::vector<std::string> TakeRequests();

@@ -52,10 +52,6 @@ struct PrintOp {
 // x 24 twips high, so positions can be checked exactly.
 class RecordingPrinter : public Printer {
  public:
-  explicit RecordingPrinter(std::vector<Text> names = {u"Microsoft Print to PDF", u"COMANDERA"},
-                            size_t current = 0)
-      : names_(std::move(names)), current_(current) {}
-
   void Print(const Text& text, bool end_line) override;
   float TextWidth(const Text& text) override { return static_cast<float>(text.size() * Font.Size * 12); }
   float TextHeight(const Text&) override { return Font.Size * 24; }
@@ -64,7 +60,7 @@ class RecordingPrinter : public Printer {
   void EndDoc() override;
   std::vector<Text> DeviceNames() override { return names_; }
   void SetCurrentPrinter(size_t index) override { current_ = index; }
-  Text DeviceName() override { return names_.empty() ? Text() : names_[current_]; }
+  Text DeviceName() override { return names_[current_]; }
 
   // Ended documents with the name of the printer each went to.
   struct Document {
@@ -78,8 +74,8 @@ class RecordingPrinter : public Printer {
   std::vector<Text> Texts(size_t doc) const;
 
  private:
-  std::vector<Text> names_;
-  size_t current_;
+  std::vector<Text> names_ = {u"Microsoft Print to PDF", u"COMANDERA"};
+  size_t current_ = 0;
 };
 
 // One slip line: section digit, two-digit line code, separator, text.
@@ -95,8 +91,7 @@ std::string ShellQuote(const std::string& text);
 // A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
 // working directory is sandbox "C/CAJA", and whose printer is `printer`
 // (owned by the host; keep the pointer to inspect it).
-Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
-                  std::map<std::string, std::string> extra_env = {});
+Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer);
 
 }  // namespace kalvenor
 
