@@ -23,7 +23,6 @@ class Sandbox {
 
   const std::string& root() const { return root_; }
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-  // Writes a file, making its folders.
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
@@ -35,10 +34,8 @@ class Sandbox {
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);  // "" when unreadable
 
-// An environment of exactly `vars`.
 EnvLookup EnvOf(std::map<std::string, std::string> vars);
 
-// One recorded operation.
 struct PrintOp {
   enum Kind { kPrint, kLine, kPicture } kind = kPrint;
   Text text = {};
@@ -70,8 +67,7 @@ class RecordingPrinter : public Printer {
   std::vector<Document> documents;
   std::vector<PrintOp> open_ops;  // drawn since the last EndDoc
 
-  // The texts printed in document `doc`, in order.
-  std::vector<Text> Texts(size_t doc) const;
+  std::vector<Text> Texts(size_t doc) const;  // printed in document `doc`
 
  private:
   std::vector<Text> names_ = {u"Microsoft Print to PDF", u"COMANDERA"};
@@ -83,9 +79,8 @@ std::string SlipLineOf(char digit, int code, const std::string& text);
 // Lines joined and ended with CR LF.
 std::string Lines(const std::vector<std::string>& lines);
 
-// What a shell command prints on its standard output.
+// What a shell command prints on its standard output; `text` quoted for it.
 std::string ShellOutput(const std::string& command);
-// `text` quoted for the shell.
 std::string ShellQuote(const std::string& text);
 
 // A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose

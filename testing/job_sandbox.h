@@ -38,10 +38,10 @@ struct ProgramRun {
   int timeout_seconds = 0;
 };
 
-// Starts the program; returns its process id (-1 when it cannot start).
+// Starts the program: its process id, or -1. Waiting gives its exit status,
+// or 128 + the signal that ended it; 124 past `timeout_seconds`. `peak_kb`:
+// the largest resident size it reached.
 pid_t StartProgram(const ProgramRun& run);
-// Waits for it: its exit status, or 128 + the signal that ended it; 124
-// past `timeout_seconds`. `peak_kb`: the largest resident size it reached.
 int WaitForProgram(pid_t pid, int timeout_seconds = 0, long* peak_kb = nullptr);
 int RunProgram(const ProgramRun& run, long* peak_kb = nullptr);
 
@@ -54,8 +54,7 @@ class JobSandbox {
  public:
   JobSandbox();
 
-  // The bytes of an example file (examples/NAME).
-  static std::string Example(const std::string& name);
+  static std::string Example(const std::string& name);  // examples/NAME
 
   // A run of the program with `args` in C:\CAJA, with env() and stderr to
   // the sandbox's stderr.txt.
