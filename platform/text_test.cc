@@ -5,7 +5,7 @@
 namespace kalvenor {
 namespace {
 
-TEST(Text, PositionsAreOneBasedLikeTheSlipRules) {
+TEST(Text, OneBasedPositionsTrimReplaceAndCase) {
   Text s = u"Receta/Matricula: 0000000001234";
   EXPECT_EQ(Mid(s, 19, 13), u"0000000001234");
   EXPECT_EQ(InStr(s, u"Matricula"), 8u);
@@ -14,16 +14,11 @@ TEST(Text, PositionsAreOneBasedLikeTheSlipRules) {
   EXPECT_EQ(Mid(u"abc", 4), u"");
   EXPECT_EQ(InStrRev(u"a;b;c", u";"), 4u);
   EXPECT_EQ(InStrNoCase(u"c0001234.etiQUE", u"ETIQUE"), 10u);
-}
-
-TEST(Text, TrimReplaceAndCase) {
-  EXPECT_EQ(Trim(u"  12   "), u"12");
-  EXPECT_EQ(Trim(u"\t1\r\n"), u"\t1\r\n");  // spaces only
+  EXPECT_EQ(Trim(u" \t1\r\n  "), u"\t1\r\n");  // spaces only
   EXPECT_EQ(Trim(u"    "), u"");
-  EXPECT_EQ(Replace(u"Vend.   2 x $0,00", u"$0,00", u"     "), u"Vend.   2 x      ");
   EXPECT_EQ(Replace(u"aaa", u"aa", u"b"), u"ba");  // left to right
   EXPECT_EQ(UCase(u"peña ágil"), u"PEÑA ÁGIL");
-  EXPECT_EQ(LCase(u"TICKET (Comandera)"), u"ticket (comandera)");
+  EXPECT_EQ(LCase(u"TICKET (Ñ)"), u"ticket (ñ)");
 }
 
 TEST(Text, Utf8RoundTrip) {

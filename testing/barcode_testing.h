@@ -66,21 +66,19 @@ class FakeCanvas : public Canvas {
 };
 
 // What a real reader finds of the one symbol of `format` in a grey raster
-// (0 black, 255 white): the text of a barcode, the bytes of a QR symbol.
+// (0 black, 255 white), or in a picture drawn at twice its size on a white
+// border: the text of a barcode, the bytes of a QR symbol.
 enum class Symbology { kEan13, kEan8, kCode128, kCode39, kQr };
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format);
-// The same for a picture, drawn at twice its size on a white border.
 std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format);
 // Page 1 of a PDF rasterised in grey at `dpi` (by pdftoppm); empty on failure.
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
 
-// True when the zint tool is installed.
 bool HaveZint();
-// The modules ("1" dark) of the first row of `zint -b <symbology> --dump`
-// for `data`, or "" when zint fails.
+// Modules ("1" dark): of the first row of `zint -b <symbology> --dump` for
+// `data` ("" when zint fails), or of columns `first` to `last` of a list of
+// lines (dark where a black vertical line lies).
 std::string ZintModules(int symbology, const std::string& data);
-// Modules ("1" dark) from a list of vertical lines: column c is dark when a
-// black line lies at unit c, for columns `first` to `last`.
 std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
 
 // A host for the barcode form: warnings are kept, the printer records, no
@@ -91,10 +89,8 @@ class FormHarness {
   FormHarness(const FormHarness&) = delete;
   FormHarness& operator=(const FormHarness&) = delete;
 
-  // A form over fake (or real) canvases and `clipboard`.
   std::unique_ptr<frmCodBarra> MakeForm(bool real_canvases = false,
                                         std::unique_ptr<Clipboard> clipboard = nullptr);
-  // The fake canvas of a form made with fake canvases.
   static FakeCanvas& Fake(frmCodBarra::PictureBox& box) {
     return static_cast<FakeCanvas&>(*box.canvas);
   }
@@ -113,13 +109,11 @@ class QrTestServer {
   QrTestServer& operator=(const QrTestServer&) = delete;
 
   bool running() const { return port_ > 0; }
-  // "http://127.0.0.1:<port>".
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  // Sets how the next requests are answered: `name` alone ("404", "hang"),
-  // or with `body` as the bytes to serve ("200", "close", "short", "301", "302").
+  // Sets how the next requests are answered (see qr_server.py): `name` alone
+  // or with `body` as the bytes to serve.
   void SetCase(const std::string& name, const std::string& body = std::string());
-  // Every request received so far, whole, and forgets them.
-  std::vector<std::string> TakeRequests();
+  std::vector<std::string> TakeRequests();  // whole, since the last call
 
  private:
   Sandbox folder_;

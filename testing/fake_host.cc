@@ -117,14 +117,11 @@ std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
-                  std::map<std::string, std::string> extra_env) {
+Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer) {
   sandbox.MakeFolder("C/CAJA");
   sandbox.MakeFolder("H/COMANDAS");
-  extra_env.try_emplace("KALVENOR_DRIVE_C", sandbox.Path("C"));
-  extra_env.try_emplace("KALVENOR_DRIVE_H", sandbox.Path("H"));
   Host host;
-  host.env = EnvOf(std::move(extra_env));
+  host.env = EnvOf({{"KALVENOR_DRIVE_C", sandbox.Path("C")}, {"KALVENOR_DRIVE_H", sandbox.Path("H")}});
   host.files = MakeRealFileSystem(host.env);
   host.working_directory = sandbox.Path("C/CAJA");
   auto* recording = new RecordingPrinter();

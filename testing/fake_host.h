@@ -23,7 +23,6 @@ class Sandbox {
 
   const std::string& root() const { return root_; }
   std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-  // Writes a file, making its folders.
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
@@ -35,10 +34,8 @@ class Sandbox {
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);  // "" when unreadable
 
-// An environment of exactly `vars`.
 EnvLookup EnvOf(std::map<std::string, std::string> vars);
 
-// One recorded operation.
 struct PrintOp {
   enum Kind { kPrint, kLine, kPicture } kind = kPrint;
   Text text = {};
@@ -52,10 +49,6 @@ struct PrintOp {
 // x 24 twips high, so positions can be checked exactly.
 class RecordingPrinter : public Printer {
  public:
-  explicit RecordingPrinter(std::vector<Text> names = {u"Microsoft Print to PDF", u"COMANDERA"},
-                            size_t current = 0)
-      : names_(std::move(names)), current_(current) {}
-
   void Print(const Text& text, bool end_line) override;
   float TextWidth(const Text& text) override { return static_cast<float>(text.size() * Font.Size * 12); }
   float TextHeight(const Text&) override { return Font.Size * 24; }
@@ -64,7 +57,7 @@ class RecordingPrinter : public Printer {
   void EndDoc() override;
   std::vector<Text> DeviceNames() override { return names_; }
   void SetCurrentPrinter(size_t index) override { current_ = index; }
-  Text DeviceName() override { return names_.empty() ? Text() : names_[current_]; }
+  Text DeviceName() override { return names_[current_]; }
 
   // Ended documents with the name of the printer each went to.
   struct Document {
@@ -74,12 +67,11 @@ class RecordingPrinter : public Printer {
   std::vector<Document> documents;
   std::vector<PrintOp> open_ops;  // drawn since the last EndDoc
 
-  // The texts printed in document `doc`, in order.
-  std::vector<Text> Texts(size_t doc) const;
+  std::vector<Text> Texts(size_t doc) const;  // printed in document `doc`
 
  private:
-  std::vector<Text> names_;
-  size_t current_;
+  std::vector<Text> names_ = {u"Microsoft Print to PDF", u"COMANDERA"};
+  size_t current_ = 0;
 };
 
 // One slip line: section digit, two-digit line code, separator, text.
@@ -87,16 +79,14 @@ std::string SlipLineOf(char digit, int code, const std::string& text);
 // Lines joined and ended with CR LF.
 std::string Lines(const std::vector<std::string>& lines);
 
-// What a shell command prints on its standard output.
+// What a shell command prints on its standard output; `text` quoted for it.
 std::string ShellOutput(const std::string& command);
-// `text` quoted for the shell.
 std::string ShellQuote(const std::string& text);
 
 // A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
 // working directory is sandbox "C/CAJA", and whose printer is `printer`
 // (owned by the host; keep the pointer to inspect it).
-Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer,
-                  std::map<std::string, std::string> extra_env = {});
+Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer);
 
 }  // namespace kalvenor
 

@@ -16,42 +16,54 @@ class FaultyFileSystem : public FileSystem {
   explicit FaultyFileSystem(std::unique_ptr<FileSystem> base) : base_(std::move(base)) {}
 
   // Writes (WriteFileAtomic, CopyFile, CreateIfMissing), counted from 1,
-  // fail with `error` from the `first`th to the `last`th (0: to the end, a
-  // disk that stays full). Failed writes leave the target as it was, like
-  // the real atomic replacement.
-  void FailWrites(int first, int last, int error = kDiskFull) {
+  // fail as on a full disk from the `first`th to the `last`th (0: to the
+  // end, a disk that stays full). Failed writes leave the target as it was,
+  // like the real atomic replacement.
+  void FailWrites(int first, int last) {
     fail_first_ = first;
     fail_last_ = last;
-    write_error_ = error;
   }
-  // Reads of host paths that end with `suffix` fail with `error`.
-  void FailReadsOf(const std::string& suffix, int error = kPermissionDenied) {
-    read_suffix_ = suffix;
-    read_error_ = error;
-  }
+  // Reads of host paths that end with `suffix` fail: permission denied.
+  void FailReadsOf(const std::string& suffix) { read_suffix_ = suffix; }
   int writes() const { return writes_; }
 
   std::string HostPath(const Text& dos_path) override { return base_->HostPath(dos_path); }
   bool IsOrdinaryFile(const std::string& path) override { return base_->IsOrdinaryFile(path); }
   bool Exists(const std::string& path) override { return base_->Exists(path); }
-  std::string ReadFile(const std::string& path) override;
-  void WriteFileAtomic(const std::string& path, const std::string& bytes) override;
-  void CopyFile(const std::string& from, const std::string& to) override;
-  void CreateIfMissing(const std::string& path) override;
+  std::string ReadFile(const std::string& path) override {
+    if (!read_suffix_.empty() && path.ends_with(read_suffix_)) throw RunTimeError(kPermissionDenied);
+    return base_->ReadFile(path);
+  }
+  void WriteFileAtomic(const std::string& path, const std::string& bytes) override {
+    CountWrite();
+    base_->WriteFileAtomic(path, bytes);
+  }
+  void CopyFile(const std::string& from, const std::string& to) override {
+    std::string bytes = ReadFile(from);
+    CountWrite();
+    base_->WriteFileAtomic(to, bytes);
+  }
+  void CreateIfMissing(const std::string& path) override {
+    CountWrite();
+    base_->CreateIfMissing(path);
+  }
   std::string FindInFolder(const std::string& folder, const std::string& name) override {
     return base_->FindInFolder(folder, name);
   }
 
  private:
-  void CountWrite();
+  void CountWrite() {
+    ++writes_;
+    if (fail_first_ > 0 && writes_ >= fail_first_ && (fail_last_ == 0 || writes_ <= fail_last_)) {
+      throw RunTimeError(kDiskFull);
+    }
+  }
 
   std::unique_ptr<FileSystem> base_;
   int fail_first_ = 0;
   int fail_last_ = 0;
-  int write_error_ = kDiskFull;
   int writes_ = 0;
   std::string read_suffix_;
-  int read_error_ = kPermissionDenied;
 };
 
 }  // namespace kalvenor

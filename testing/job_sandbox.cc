@@ -1,13 +1,124 @@
-// The sales-counter sandbox of end-to-end tests.
+// The program runner and the sales-counter sandbox of end-to-end tests.
 #include "testing/job_sandbox.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "platform/cairo_surfaces.h"
 
+extern char** environ;
+
 namespace kalvenor {
+
+pid_t StartProgram(const ProgramRun& run) {
+  // Everything the child needs is made before the fork: after it, only
+  // async-signal-safe calls.
+  std::vector<std::string> env_strings;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry = *e;
+    if (entry.starts_with("KALVENOR_")) continue;
+    std::string name = entry.substr(0, entry.find('='));
+    if (run.env.count(name) != 0) continue;
+    env_strings.push_back(entry);
+  }
+  for (const auto& [name, value] : run.env) {
+    if (!value.empty()) env_strings.push_back(name + "=" + value);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : env_strings) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string program = KALVENOR_BINARY;
+  std::vector<std::string> args = run.args;
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::string stderr_path = run.stderr_path.empty() ? "/dev/null" : run.stderr_path;
+
+  int unread[2] = {-1, -1};
+  if (stderr_path == "|" && pipe2(unread, O_CLOEXEC) != 0) return -1;
+  pid_t pid = fork();
+  if (unread[0] >= 0 && pid != 0) {
+    close(unread[0]);
+    close(unread[1]);
+  }
+  if (pid != 0) return pid;
+  if (stderr_path == "-") {
+    for (int fd = 0; fd <= 2; ++fd) close(fd);
+  } else {
+    int err = stderr_path == "|" ? unread[1]
+                                 : open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (unread[0] >= 0) close(unread[0]);
+    if (err >= 0) dup2(err, 2);
+    int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+      dup2(null, 0);
+      dup2(null, 1);
+    }
+  }
+  if (chdir(run.working_directory.c_str()) != 0) _exit(125);
+  if (run.file_size_limit >= 0) {
+    signal(SIGXFSZ, SIG_DFL);  // the program itself must keep it from killing it
+    rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+  }
+  if (run.as_nobody && geteuid() == 0) {
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
+  }
+  execve(program.c_str(), argv.data(), envp.data());
+  _exit(127);
+}
+
+int WaitForProgram(pid_t pid, int timeout_seconds, long* peak_kb) {
+  if (pid < 0) return -1;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  bool killed = false;
+  int status = 0;
+  rusage usage{};
+  for (;;) {
+    pid_t done = wait4(pid, &status, timeout_seconds > 0 && !killed ? WNOHANG : 0, &usage);
+    if (done == pid) break;
+    if (done < 0 && errno != EINTR) return -1;
+    if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
+      kill(pid, SIGKILL);
+      killed = true;
+    } else if (done == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  if (peak_kb != nullptr) *peak_kb = usage.ru_maxrss;
+  if (killed) return 124;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int RunProgram(const ProgramRun& run, long* peak_kb) {
+  return WaitForProgram(StartProgram(run), run.timeout_seconds, peak_kb);
+}
+
+void OpenToEveryone(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  fs::permissions(root, fs::perms::all, ignored);
+  for (auto& entry : fs::recursive_directory_iterator(root, ignored)) {
+    bool folder = entry.is_directory(ignored);
+    fs::permissions(entry.path(),
+                    folder ? fs::perms::all
+                           : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                 fs::perms::group_write | fs::perms::others_read | fs::perms::others_write,
+                    ignored);
+  }
+}
 
 JobSandbox::JobSandbox() {
   sandbox.Write("C/VENTAS/C0001234.TXT", Example("C0001234.TXT"));

@@ -1,8 +1,10 @@
-// JobSandbox: a sandbox laid out as a sales counter (the example slip,
-// label file, settings and feed count on C:, the slips folder on H:, a
-// folder printer with COMANDERA and OFICINA) for runs of the built program.
+// Runs of the built program, and JobSandbox: a sandbox laid out as a sales
+// counter (the example slip, label file, settings and feed count on C:, the
+// slips folder on H:, a folder printer with COMANDERA and OFICINA).
 #ifndef KALVENOR_TESTING_JOB_SANDBOX_H_
 #define KALVENOR_TESTING_JOB_SANDBOX_H_
+
+#include <sys/types.h>
 
 #include <functional>
 #include <map>
@@ -14,16 +16,45 @@
 #include "platform/host.h"
 #include "platform/printers.h"
 #include "testing/fake_host.h"
-#include "testing/program_runner.h"
 
 namespace kalvenor {
+
+// Runs the built kalvenor program as the sales system does, with a chosen
+// environment, working directory and limits.
+struct ProgramRun {
+  std::vector<std::string> args;  // after the program path
+  // Added to the test's environment, from which every KALVENOR_* variable
+  // is dropped first. An empty value drops the variable.
+  std::map<std::string, std::string> env;
+  std::string working_directory = ".";
+  std::string stderr_path;  // empty: /dev/null; "|" a pipe nobody reads; "-" closed (with 0 and 1)
+  // Run as the unprivileged user nobody: root would write anywhere.
+  bool as_nobody = false;
+  // Largest file the process may write, in bytes (a full disk); the write
+  // that would pass it fails with EFBIG. Negative: no limit.
+  long file_size_limit = -1;
+  // Seconds after which the program is killed (WaitForProgram then gives
+  // 124); 0: no limit.
+  int timeout_seconds = 0;
+};
+
+// Starts the program: its process id, or -1. Waiting gives its exit status,
+// or 128 + the signal that ended it; 124 past `timeout_seconds`. `peak_kb`:
+// the largest resident size it reached.
+pid_t StartProgram(const ProgramRun& run);
+int WaitForProgram(pid_t pid, int timeout_seconds = 0, long* peak_kb = nullptr);
+int RunProgram(const ProgramRun& run, long* peak_kb = nullptr);
+
+// Makes every folder under `root` (and `root`) open to everyone and every
+// file readable and writable by everyone, so that a run as nobody reaches
+// them; tests then take away exactly the permission they want to test.
+void OpenToEveryone(const std::string& root);
 
 class JobSandbox {
  public:
   JobSandbox();
 
-  // The bytes of an example file (examples/NAME).
-  static std::string Example(const std::string& name);
+  static std::string Example(const std::string& name);  // examples/NAME
 
   // A run of the program with `args` in C:\CAJA, with env() and stderr to
   // the sandbox's stderr.txt.

@@ -10,6 +10,7 @@ that moment: a case name and, for most, a file whose bytes are the body.
   404         not found
   301 FILE    a redirect to /followed, which answers "200 FILE"; 302 the same
   hang        reads the request and never answers
+  trickle     announces 100000 bytes and sends one every 10 ms for 30 s
 """
 import os
 import socketserver
@@ -56,6 +57,14 @@ class Handler(socketserver.StreamRequestHandler):
             case = "200"
         while case == "hang":
             time.sleep(1)
+        if case == "trickle":
+            self.answer(200, [("Content-Length", "100000")])
+            for _ in range(3000):
+                try:
+                    self.wfile.write(b"x")
+                except OSError:
+                    return
+                time.sleep(0.01)
         if case == "404":
             return self.answer(404, [("Content-Length", "9")], b"not found")
         body = open(arg, "rb").read()
