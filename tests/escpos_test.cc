@@ -131,7 +131,6 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       {"80 mm at 203 dpi", nullptr, 576, 203, "partial", "", false, kOk, {3, 2}},
       {"58 mm: the bar codes are wider than the paper", nullptr, 384, 203, "full", "", false, kOk, {1, 0}},
       {"80 mm at 180 dpi: modules rounded up", nullptr, 576, 180, "none", "", false, kOk, {3, 2}},
-      {"80 mm at 300 dpi", nullptr, 576, 300, "none", "", false, kOk, {1, 0}},
       {"104 mm at 300 dpi", nullptr, 832, 300, "partial", "", false, kOk, {3, 2}},
       {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false,
        "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-width.*", {}},
