@@ -56,7 +56,8 @@ void Stop(pid_t& pid) {
 }
 
 // The screen in grey (0 black, 255 white) from an X window dump of the
-// virtual display: a Z pixmap of 32-bit pixels, 8 bits a channel, in either byte order.
+// virtual display: a Z pixmap of 24- or 32-bit pixels, 8 bits a channel, in
+// either byte order.
 GreyRaster ParseXwd(const std::string& bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   auto field = [&](int index) -> uint32_t {
@@ -64,16 +65,17 @@ GreyRaster ParseXwd(const std::string& bytes) {
     return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
   };
   GreyRaster screen;
-  if (bytes.size() < 100 || field(11) != 32 || field(4) > 8192 || field(5) > 8192 ||
-      bytes.size() < field(0) + field(19) * 12 + field(12) * field(5)) {
+  const uint32_t size = field(11) / 8;  // bytes a pixel
+  if (bytes.size() < 100 || (size != 3 && size != 4) || field(4) > 8192 || field(5) > 8192 ||
+      field(12) < size * field(4) || bytes.size() < field(0) + field(19) * 12 + field(12) * field(5)) {
     return screen;
   }
   screen.width = static_cast<int>(field(4));
   screen.height = static_cast<int>(field(5));
-  const unsigned char* start = data + field(0) + field(19) * 12 + (field(7) == 0 ? 0 : 1);
+  const unsigned char* start = data + field(0) + field(19) * 12 + (field(7) == 0 ? 0 : size - 3);
   for (int y = 0; y < screen.height; ++y) {
     for (int x = 0; x < screen.width; ++x) {
-      const unsigned char* p = start + y * field(12) + 4 * x;
+      const unsigned char* p = start + y * field(12) + size * x;
       screen.pixels.push_back(static_cast<uint8_t>((p[0] + p[1] + p[2]) / 3));
     }
   }
@@ -91,7 +93,7 @@ class BarcodeWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     if (*kBinary == '\0') GTEST_SKIP() << "kalvenor-barcodes was not built (GTK 3 not found)";
-    if (ShellOutput("command -v Xvfb xdotool xwd xclip pdftoppm | wc -l") != "5\n") {
+    if (ShellOutput("for t in Xvfb xdotool xwd xclip pdftoppm; do command -v $t; done | wc -l") != "5\n") {
       GTEST_SKIP() << "Xvfb, xdotool, xwd, xclip or pdftoppm is not installed";
     }
     // Xvfb picks a free display and writes its number on descriptor 3
