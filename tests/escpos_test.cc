@@ -194,7 +194,8 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
         << second;
     if (!c.label && !c.symbols.empty()) {
       std::regex output(R"re(,"output":"[^"]*")re");
-      EXPECT_EQ(std::regex_replace(trace, output, ""), std::regex_replace(pdf.sandbox.Read("trace.jsonl"), output, ""));
+      EXPECT_EQ(std::regex_replace(trace, output, ""),
+                std::regex_replace(pdf.sandbox.Read("trace.jsonl"), output, ""));
     }
     for (size_t doc = 1; doc <= std::max<size_t>(c.symbols.size(), 1); ++doc) {
       std::string prn = out + std::to_string(doc) + ".prn";
