@@ -102,11 +102,6 @@ int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int wid
   return checked;
 }
 
-// Every line of a trace but the names in "enddoc".
-std::string WithoutOutputs(const std::string& trace) {
-  return std::regex_replace(trace, std::regex(R"re(,"output":"[^"]*")re"), "");
-}
-
 bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 // The sample slip or label file on printer COMANDERA with the settings of a
@@ -131,7 +126,6 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       {"80 mm at 203 dpi", nullptr, 576, 203, "partial", "", false, kOk, {3, 2}},
       {"58 mm: the bar codes are wider than the paper", nullptr, 384, 203, "full", "", false, kOk, {1, 0}},
       {"80 mm at 180 dpi: modules rounded up", nullptr, 576, 180, "none", "", false, kOk, {3, 2}},
-      {"80 mm at 300 dpi", nullptr, 576, 300, "none", "", false, kOk, {1, 0}},
       {"104 mm at 300 dpi", nullptr, 832, 300, "partial", "", false, kOk, {3, 2}},
       {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false,
        "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-width.*", {}},
@@ -199,7 +193,9 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
                                                     "\r\n")))
         << second;
     if (!c.label && !c.symbols.empty()) {
-      EXPECT_EQ(WithoutOutputs(trace), WithoutOutputs(pdf.sandbox.Read("trace.jsonl")));
+      std::regex output(R"re(,"output":"[^"]*")re");
+      EXPECT_EQ(std::regex_replace(trace, output, ""),
+                std::regex_replace(pdf.sandbox.Read("trace.jsonl"), output, ""));
     }
     for (size_t doc = 1; doc <= std::max<size_t>(c.symbols.size(), 1); ++doc) {
       std::string prn = out + std::to_string(doc) + ".prn";

@@ -31,8 +31,10 @@ std::vector<std::string> HiddenFiles(const JobSandbox& job) {
   return hidden;
 }
 
-// Runs as nobody, with the files and folders that a case locks.
-TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
+// Runs as nobody, with the files and folders that a case locks, or on a
+// disk that fills up (a file size limit on the process: writes past it
+// fail): the slip and its copy stay whole, no temporary file stays behind.
+TEST(FaultTest, FilesAndFoldersTheJobCannotUseAndAFullDisk) {
   const std::string original = JobSandbox::Example("C0001234.TXT");
   struct Case {
     const char* name;
@@ -42,6 +44,7 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
     bool cleaned;  // the slip was cleaned, and copied, before the failure
     size_t documents;
     std::string traced = "";  // a pattern the trace holds
+    long size_limit = -1;
   } cases[] = {
       {"H: unmapped", {{"KALVENOR_DRIVE_H", ""}}, {}, "ERROR: Path not found", false, 0},
       {"H: missing", {{"KALVENOR_DRIVE_H", "@nowhere"}}, {}, "ERROR: Path not found", false, 0},
@@ -53,6 +56,9 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
        R"("x":0,"y":[0-9.]+,"text":" TOTAL \$  2.365,25","font":"Consolas","size":10,)"},
       {"feed count unreadable", {}, {{"C/ZOV/COMANRNG.ZOV", 0}}, "Finalizo correctamente.", true, 2},
       {"printer folder read-only", {}, {{"printers/COMANDERA", 0555}}, "ERROR: Permission denied", true, 0},
+      {"no room for the copy", {}, {}, "ERROR: Disk full", false, 0, "", 200},
+      {"no room for a document", {}, {}, "ERROR: Disk full", true, 0, "",
+       static_cast<long>(original.size()) + 16},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -62,6 +68,7 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
     for (auto& [path, mode] : c.modes) chmod(job.sandbox.Path(path).c_str(), mode);
     ProgramRun run = job.Job({"\\VENTAS\\C0001234.TXT", "\\LOGS\\LOG.TXT", "N", "S"});
     run.as_nobody = true;
+    run.file_size_limit = c.size_limit;
     for (auto [name, value] : c.env) {
       run.env[name] = value.starts_with("@") ? job.sandbox.Path(value.substr(1)) : value;
     }
@@ -76,34 +83,6 @@ TEST(FaultTest, FilesAndFoldersTheJobCannotUse) {
     EXPECT_EQ(job.Pdfs().size(), c.documents);
     EXPECT_EQ(HiddenFiles(job), std::vector<std::string>{});
     EXPECT_TRUE(std::regex_search(job.sandbox.Read("trace.jsonl"), std::regex(c.traced)));
-  }
-}
-
-// A disk that fills up (a file size limit on the process: writes past it
-// fail): the job stops with the error line, the slip and its copy are whole
-// and no temporary or partial file stays behind.
-TEST(FaultTest, FullDiskStopsTheJobAndLeavesNoPartialFile) {
-  const std::string original = JobSandbox::Example("C0001234.TXT");
-  struct Case {
-    const char* name;
-    long limit;
-    bool copied;
-  } cases[] = {
-      {"no room for the copy", 200, false},
-      {"no room for a document", static_cast<long>(original.size()) + 16, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    JobSandbox job;
-    ProgramRun run = job.SlipJob();
-    run.file_size_limit = c.limit;
-    EXPECT_EQ(RunProgram(run), 0) << job.sandbox.Read("stderr.txt");
-    std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
-    EXPECT_EQ(log, kLogLine + std::string("ERROR: Disk full\r\n"));
-    EXPECT_EQ(job.sandbox.Read(kSlip), c.copied ? original + "\r\n" : original);
-    EXPECT_EQ(job.sandbox.Exists(kCopy), c.copied);
-    EXPECT_EQ(job.Pdfs(), std::vector<std::string>{});
-    EXPECT_EQ(HiddenFiles(job), std::vector<std::string>{});
   }
 }
 
