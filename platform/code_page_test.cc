@@ -5,12 +5,6 @@
 namespace kalvenor {
 namespace {
 
-TEST(CodePage, Cp437RoundTripKeepsEveryByte) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  EXPECT_EQ(EncodeCp437(DecodeCp437(all)), all);
-}
-
 TEST(CodePage, AnsiCodesUseTheBestFitFallback) {
   struct Case {
     char16_t c;

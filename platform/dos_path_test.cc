@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/run_time_error.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {
 namespace {
 
-TEST(DosToHostPath, MapsDrivesAndMatchesNamesIgnoringCase) {
+TEST(DosToHostPath, MapsDrivesMatchesNamesIgnoringCaseAndRefusesUnmappedOnes) {
   Sandbox sandbox;
   sandbox.Write("h/Comandas/c0001234.txt", "x");
   EnvLookup env = EnvOf({{"KALVENOR_DRIVE_H", sandbox.Path("h")}});
@@ -18,6 +19,12 @@ TEST(DosToHostPath, MapsDrivesAndMatchesNamesIgnoringCase) {
       {u"H:\\A\\..\\B", sandbox.Path("h/B")},
   };
   for (const auto& [dos, host] : cases) EXPECT_EQ(DosToHostPath(dos, env), host) << ToUtf8(dos);
+  try {
+    DosToHostPath(u"H:\\COMANDAS\\X.TXT", EnvOf({}));
+    ADD_FAILURE() << "an unmapped drive was mapped";
+  } catch (const RunTimeError& e) {
+    EXPECT_EQ(e.description(), "Path not found");
+  }
 }
 
 }  // namespace
