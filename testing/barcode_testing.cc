@@ -19,19 +19,14 @@ extern char** environ;
 
 namespace kalvenor {
 
-namespace {
-
-uint32_t Argb(uint32_t bgr) {
+static uint32_t Argb(uint32_t bgr) {
   return 0xFF000000u | ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
 }
 
-}  // namespace
-
-FakeCanvas::FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel,
-                       uint32_t back_color)
-    : units_per_pixel_(units_per_pixel), width_(pixel_width), height_(pixel_height) {
+FakeCanvas::FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color)
+    : units_per_pixel_(units_per_pixel) {
   BackColor = back_color;
-  pixels_.assign(static_cast<size_t>(width_) * height_, Argb(back_color));
+  FakeCanvas::Resize(pixel_width, pixel_height);
 }
 
 void FakeCanvas::Print(const Text& text, bool end_line) {
@@ -117,8 +112,7 @@ std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format)
 }
 
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi) {
-  // Binary PGM on standard output: "P5", width, height, maximum value, one
-  // white-space character, the pixels.
+  // Binary PGM: "P5", width, height, maximum value, one white-space character, the pixels.
   std::string pgm = ShellOutput("pdftoppm -f 1 -l 1 -gray -r " + std::to_string(dpi) + " " +
                                 ShellQuote(pdf_path) + " 2>/dev/null");
   GreyRaster raster;
@@ -173,8 +167,8 @@ std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
   CanvasMaker fake = [](int width, int height, float units_per_pixel, uint32_t back_color) {
     return std::unique_ptr<Canvas>(new FakeCanvas(width, height, units_per_pixel, back_color));
   };
-  CanvasMaker maker = real_canvases ? CanvasMaker(MakeCanvas) : fake;
-  return std::make_unique<frmCodBarra>(host, maker, std::move(clipboard));
+  return std::make_unique<frmCodBarra>(host, real_canvases ? CanvasMaker(MakeCanvas) : fake,
+                                       std::move(clipboard));
 }
 
 QrTestServer::QrTestServer() {
@@ -220,11 +214,7 @@ Host MakeQrTestHost(const std::map<std::string, std::string>& env) {
   Host host;
   host.env = EnvOf(env);
   host.files = MakeRealFileSystem(host.env);
-  HttpLimits limits;
-  limits.connect_ms = 500;
-  limits.total_ms = 1000;
-  limits.max_body_bytes = 64 * 1024;
-  host.http = MakeCurlHttp(limits);
+  host.http = MakeCurlHttp({.connect_ms = 500, .total_ms = 1000, .max_body_bytes = 64 * 1024});
   return host;
 }
 

@@ -1,16 +1,10 @@
-// Test support for barcodes and QR symbols: a recording canvas, a real
-// reader, an independent encoder (zint), a form host and a stand-in QR service.
+// Test support for barcodes and QR symbols: a recording canvas, a reader, zint, a form host, a QR service.
 #ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
 #define KALVENOR_TESTING_BARCODE_TESTING_H_
 
 #include <sys/types.h>
 
-#include <cstdint>
-#include <map>
-#include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "barcode_form/frm_cod_barra.h"
 #include "platform/canvas.h"
@@ -33,9 +27,8 @@ struct RecordedPrint {
   float size;
 };
 
-// A canvas that records every operation and rasterises lines as the real
-// canvas does (a pen of n pixels fills n whole columns). Text is 0.6 em wide
-// a character and is not drawn; there is no font list. Resizing clears it.
+// Records every operation and rasterises lines as the real canvas does (a pen of n pixels fills n
+// whole columns). Text is 0.6 em a character and not drawn. Resizing clears it.
 class FakeCanvas : public Canvas {
  public:
   FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color);
@@ -65,9 +58,8 @@ class FakeCanvas : public Canvas {
   std::vector<uint32_t> pixels_;
 };
 
-// What a real reader finds of the one symbol of `format` in a grey raster
-// (0 black, 255 white), or in a picture drawn at twice its size on a white
-// border: the text of a barcode, the bytes of a QR symbol.
+// The text of a barcode or the bytes of a QR symbol a reader finds in a grey raster (0 black), or in
+// a picture drawn at twice its size on a white border.
 enum class Symbology { kEan13, kEan8, kCode128, kCode39, kQr };
 std::optional<std::string> ReadBarcode(const GreyRaster& grey, Symbology format);
 std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format);
@@ -75,25 +67,18 @@ std::optional<std::string> ReadBarcode(const Picture& picture, Symbology format)
 GreyRaster RasterisePdf(const std::string& pdf_path, int dpi);
 
 bool HaveZint();
-// Modules ("1" dark): of the first row of `zint -b <symbology> --dump` for
-// `data` ("" when zint fails), or of columns `first` to `last` of a list of
-// lines (dark where a black vertical line lies).
+// Modules ("1" dark) of the first row of `zint -b <symbology> --dump` ("" when zint fails), or of
+// columns `first` to `last` where a black vertical line lies.
 std::string ZintModules(int symbology, const std::string& data);
 std::string ModulesFromLines(const std::vector<RecordedLine>& lines, int first, int last);
 
-// A host for the barcode form: warnings are kept, the printer records, no
-// environment (no desktop session).
+// A host for the barcode form: warnings are kept, the printer records, no environment.
 class FormHarness {
  public:
   FormHarness();
-  FormHarness(const FormHarness&) = delete;
-  FormHarness& operator=(const FormHarness&) = delete;
-
   std::unique_ptr<frmCodBarra> MakeForm(bool real_canvases = false,
                                         std::unique_ptr<Clipboard> clipboard = nullptr);
-  static FakeCanvas& Fake(frmCodBarra::PictureBox& box) {
-    return static_cast<FakeCanvas&>(*box.canvas);
-  }
+  static FakeCanvas& Fake(frmCodBarra::PictureBox& box) { return static_cast<FakeCanvas&>(*box.canvas); }
 
   Host host;
   RecordingPrinter* printer = nullptr;  // made on first use
@@ -105,13 +90,9 @@ class QrTestServer {
  public:
   QrTestServer();
   ~QrTestServer();
-  QrTestServer(const QrTestServer&) = delete;
-  QrTestServer& operator=(const QrTestServer&) = delete;
-
   bool running() const { return port_ > 0; }
   std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  // Sets how the next requests are answered (see qr_server.py): `name` alone
-  // or with `body` as the bytes to serve.
+  // How the next requests are answered (see qr_server.py), with `body` as the bytes to serve.
   void SetCase(const std::string& name, const std::string& body = std::string());
   std::vector<std::string> TakeRequests();  // whole, since the last call
 
@@ -122,9 +103,8 @@ class QrTestServer {
   int next_request_ = 1;
 };
 
-// A host with `env` as its whole environment, the real file system (drives
-// from KALVENOR_DRIVE_<letter> in `env`) and HTTP with short time limits, so
-// that a service that never answers costs a test one second.
+// A host with `env` as its whole environment, the real file system and HTTP with short time
+// limits, so that a service that never answers costs a test one second.
 Host MakeQrTestHost(const std::map<std::string, std::string>& env);
 
 }  // namespace kalvenor

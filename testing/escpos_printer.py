@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""A stand-in ESC/POS printer on 127.0.0.1: escpos_printer.py DIR [--stall]
+"""A stand-in ESC/POS printer on 127.0.0.1: escpos_printer.py DIR [--stall|--refuse]
 writes its free port to DIR/port; every connection's bytes become DIR/job-N.prn, then
 DIR/job-N.ok or DIR/job-N.error (scripts/escpos_page.py's strict reading).
-With --stall it accepts connections and never reads them; with --refuse it
-writes its port and closes it, so that every connection is refused."""
+--stall: connections are accepted and never read; --refuse: every connection is refused."""
 import os
 import socket
 import sys
@@ -13,32 +12,28 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import escpos_page  # noqa: E402
 
 
-def receive(conn, base):
-    data = b""
-    while True:
-        got = conn.recv(65536)
-        if not got:
-            break
-        data += got
-    conn.close()
-    with open(base + ".prn.tmp", "wb") as f:
+def write_atomic(name, data):
+    with open(name + ".tmp", "wb") as f:
         f.write(data)
-    os.rename(base + ".prn.tmp", base + ".prn")
+    os.rename(name + ".tmp", name)
+
+
+def receive(conn, base):
+    data = b"".join(iter(lambda: conn.recv(65536), b""))
+    conn.close()
+    write_atomic(base + ".prn", data)
     try:
         escpos_page.parse(data)
         verdict, text = ".ok", ""
     except escpos_page.StreamError as e:
         verdict, text = ".error", str(e)
-    with open(base + verdict, "w") as f:
-        f.write(text)
+    write_atomic(base + verdict, text.encode())
 
 
 server = socket.socket()
 server.bind(("127.0.0.1", 0))
 server.listen(8)
-with open(os.path.join(sys.argv[1], "port.tmp"), "w") as f:
-    f.write(str(server.getsockname()[1]))
-os.rename(os.path.join(sys.argv[1], "port.tmp"), os.path.join(sys.argv[1], "port"))
+write_atomic(os.path.join(sys.argv[1], "port"), str(server.getsockname()[1]).encode())
 if "--refuse" in sys.argv:
     server.close()
     sys.exit(0)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace kalvenor {
 
@@ -43,16 +43,13 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 EnvLookup EnvOf(std::map<std::string, std::string> vars) {
   return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
     auto it = vars.find(name);
-    if (it == vars.end()) return std::nullopt;
-    return it->second;
+    return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
   };
 }
 
@@ -89,9 +86,7 @@ std::vector<Text> RecordingPrinter::Texts(size_t doc) const {
 }
 
 std::string SlipLineOf(char digit, int code, const std::string& text) {
-  char prefix[8];
-  std::snprintf(prefix, sizeof prefix, "%c%02d ", digit, code);
-  return prefix + text;
+  return digit + std::string(code < 10 ? "0" : "") + std::to_string(code) + " " + text;
 }
 
 std::string Lines(const std::vector<std::string>& lines) {

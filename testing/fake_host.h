@@ -1,5 +1,4 @@
-// Test doubles: a temporary folder, a printer that records every operation
-// with simple, exact text metrics, and hosts over a sandbox.
+// Test doubles: a temporary folder, a recording printer with exact text metrics, hosts over a sandbox.
 #ifndef KALVENOR_TESTING_FAKE_HOST_H_
 #define KALVENOR_TESTING_FAKE_HOST_H_
 
@@ -12,8 +11,7 @@
 
 namespace kalvenor {
 
-// A fresh folder under the system's temporary folder, removed with
-// everything in it (read-only parts included) when the object goes.
+// A fresh temporary folder, removed with everything in it (read-only parts included) when it goes.
 class Sandbox {
  public:
   Sandbox();
@@ -45,8 +43,7 @@ struct PrintOp {
   Picture picture = {};
 };
 
-// The fake printer: text is `size` x 12 twips a character wide and `size`
-// x 24 twips high, so positions can be checked exactly.
+// Text is `size` x 12 twips a character wide and `size` x 24 twips high: positions are exact.
 class RecordingPrinter : public Printer {
  public:
   void Print(const Text& text, bool end_line) override;
@@ -83,9 +80,8 @@ std::string Lines(const std::vector<std::string>& lines);
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
 
-// A host whose drives C: and H: are folders of `sandbox` ("C", "H"), whose
-// working directory is sandbox "C/CAJA", and whose printer is `printer`
-// (owned by the host; keep the pointer to inspect it).
+// A host with drives C: and H: in `sandbox` ("C", "H"), working directory "C/CAJA" and `printer`
+// (owned by the host) as its printer.
 Host MakeTestHost(const Sandbox& sandbox, RecordingPrinter** printer);
 
 }  // namespace kalvenor

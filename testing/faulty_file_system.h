@@ -1,5 +1,4 @@
-// FaultyFileSystem: wraps a FileSystem and makes chosen operations fail, as
-// a full disk or a broken network drive would, to test the failure paths.
+// Wraps a FileSystem and makes chosen operations fail as a full disk or a broken drive would.
 #ifndef KALVENOR_TESTING_FAULTY_FILE_SYSTEM_H_
 #define KALVENOR_TESTING_FAULTY_FILE_SYSTEM_H_
 
@@ -15,10 +14,8 @@ class FaultyFileSystem : public FileSystem {
  public:
   explicit FaultyFileSystem(std::unique_ptr<FileSystem> base) : base_(std::move(base)) {}
 
-  // Writes (WriteFileAtomic, CopyFile, CreateIfMissing), counted from 1,
-  // fail as on a full disk from the `first`th to the `last`th (0: to the
-  // end, a disk that stays full). Failed writes leave the target as it was,
-  // like the real atomic replacement.
+  // Writes (WriteFileAtomic, CopyFile, CreateIfMissing), counted from 1, fail as on a full disk from
+  // the `first`th to the `last`th (0: to the end), leaving the target as it was.
   void FailWrites(int first, int last) {
     fail_first_ = first;
     fail_last_ = last;

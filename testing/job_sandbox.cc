@@ -21,29 +21,29 @@ extern char** environ;
 
 namespace kalvenor {
 
+static std::vector<char*> ExecArray(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 pid_t StartProgram(const ProgramRun& run) {
-  // Everything the child needs is made before the fork: after it, only
-  // async-signal-safe calls.
+  // Everything the child needs is made before the fork: after it, only async-signal-safe calls.
   std::vector<std::string> env_strings;
   for (char** e = environ; *e != nullptr; ++e) {
     std::string entry = *e;
-    if (entry.starts_with("KALVENOR_")) continue;
-    std::string name = entry.substr(0, entry.find('='));
-    if (run.env.count(name) != 0) continue;
-    env_strings.push_back(entry);
+    if (!entry.starts_with("KALVENOR_") && run.env.count(entry.substr(0, entry.find('='))) == 0) {
+      env_strings.push_back(entry);
+    }
   }
   for (const auto& [name, value] : run.env) {
     if (!value.empty()) env_strings.push_back(name + "=" + value);
   }
-  std::vector<char*> envp;
-  for (std::string& entry : env_strings) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-  std::string program = KALVENOR_BINARY;
-  std::vector<std::string> args = run.args;
-  args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
+  std::vector<char*> envp = ExecArray(env_strings);
+  std::vector<std::string> args = {KALVENOR_BINARY};
+  args.insert(args.end(), run.args.begin(), run.args.end());
+  std::vector<char*> argv = ExecArray(args);
   std::string stderr_path = run.stderr_path.empty() ? "/dev/null" : run.stderr_path;
 
   int unread[2] = {-1, -1};
@@ -61,11 +61,9 @@ pid_t StartProgram(const ProgramRun& run) {
                                  : open(stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (unread[0] >= 0) close(unread[0]);
     if (err >= 0) dup2(err, 2);
-    int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (null >= 0) {
-      dup2(null, 0);
-      dup2(null, 1);
-    }
+    int null = open("/dev/null", O_RDWR | O_CLOEXEC);  // on failure the dups fail harmlessly
+    dup2(null, 0);
+    dup2(null, 1);
   }
   if (chdir(run.working_directory.c_str()) != 0) _exit(125);
   if (run.file_size_limit >= 0) {
@@ -76,7 +74,7 @@ pid_t StartProgram(const ProgramRun& run) {
   if (run.as_nobody && geteuid() == 0) {
     if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(125);
   }
-  execve(program.c_str(), argv.data(), envp.data());
+  execve(argv[0], argv.data(), envp.data());
   _exit(127);
 }
 
@@ -111,12 +109,7 @@ void OpenToEveryone(const std::string& root) {
   std::error_code ignored;
   fs::permissions(root, fs::perms::all, ignored);
   for (auto& entry : fs::recursive_directory_iterator(root, ignored)) {
-    bool folder = entry.is_directory(ignored);
-    fs::permissions(entry.path(),
-                    folder ? fs::perms::all
-                           : fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                 fs::perms::group_write | fs::perms::others_read | fs::perms::others_write,
-                    ignored);
+    fs::permissions(entry.path(), entry.is_directory(ignored) ? fs::perms::all : fs::perms(0666), ignored);
   }
 }
 
@@ -140,12 +133,8 @@ std::string JobSandbox::Example(const std::string& name) {
 }
 
 ProgramRun JobSandbox::Job(std::vector<std::string> args) const {
-  ProgramRun run;
-  run.args = std::move(args);
-  run.env = env;
-  run.working_directory = sandbox.Path("C/CAJA");
-  run.stderr_path = sandbox.Path("stderr.txt");
-  return run;
+  return {.args = std::move(args), .env = env, .working_directory = sandbox.Path("C/CAJA"),
+          .stderr_path = sandbox.Path("stderr.txt")};
 }
 
 ProgramRun JobSandbox::SlipJob() const {
@@ -189,9 +178,7 @@ std::set<std::string> JobSandbox::Files() const {
 StagedPrinters::StagedPrinters(std::unique_ptr<Printers> base, std::function<void()> after_first,
                                std::string shown, std::string queue)
     : base_(std::move(base)), after_first_(std::move(after_first)), shown_(std::move(shown)),
-      queue_(std::move(queue)) {
-  if (!shown_.empty()) names_ = {shown_};
-}
+      queue_(std::move(queue)), names_{shown_} {}
 
 std::string StagedPrinters::Submit(const std::string& name, const std::string& pdf,
                                    const std::string& title) {

@@ -1,6 +1,5 @@
-// Runs of the built program, and JobSandbox: a sandbox laid out as a sales
-// counter (the example slip, label file, settings and feed count on C:, the
-// slips folder on H:, a folder printer with COMANDERA and OFICINA).
+// Runs of the built program, and a sandbox laid out as a sales counter: the example slip, label
+// file, settings and feed count on C:, the slips folder on H:, folder printers COMANDERA and OFICINA.
 #ifndef KALVENOR_TESTING_JOB_SANDBOX_H_
 #define KALVENOR_TESTING_JOB_SANDBOX_H_
 
@@ -19,35 +18,26 @@
 
 namespace kalvenor {
 
-// Runs the built kalvenor program as the sales system does, with a chosen
-// environment, working directory and limits.
+// A run of the built program as the sales system does it.
 struct ProgramRun {
   std::vector<std::string> args;  // after the program path
-  // Added to the test's environment, from which every KALVENOR_* variable
-  // is dropped first. An empty value drops the variable.
+  // Added to the test's environment without its KALVENOR_* variables; an empty value drops one.
   std::map<std::string, std::string> env;
   std::string working_directory = ".";
   std::string stderr_path;  // empty: /dev/null; "|" a pipe nobody reads; "-" closed (with 0 and 1)
-  // Run as the unprivileged user nobody: root would write anywhere.
-  bool as_nobody = false;
-  // Largest file the process may write, in bytes (a full disk); the write
-  // that would pass it fails with EFBIG. Negative: no limit.
-  long file_size_limit = -1;
-  // Seconds after which the program is killed (WaitForProgram then gives
-  // 124); 0: no limit.
-  int timeout_seconds = 0;
+  bool as_nobody = false;  // as the user nobody: root would write anywhere
+  long file_size_limit = -1;  // bytes the process may write to a file (a full disk); <0: none
+  int timeout_seconds = 0;  // killed after it (status 124); 0: no limit
 };
 
-// Starts the program: its process id, or -1. Waiting gives its exit status,
-// or 128 + the signal that ended it; 124 past `timeout_seconds`. `peak_kb`:
-// the largest resident size it reached.
+// Starts the program: its process id, or -1. Waiting gives its exit status, or 128 + the signal
+// that ended it; 124 past `timeout_seconds`. `peak_kb`: the largest resident size it reached.
 pid_t StartProgram(const ProgramRun& run);
 int WaitForProgram(pid_t pid, int timeout_seconds = 0, long* peak_kb = nullptr);
 int RunProgram(const ProgramRun& run, long* peak_kb = nullptr);
 
-// Makes every folder under `root` (and `root`) open to everyone and every
-// file readable and writable by everyone, so that a run as nobody reaches
-// them; tests then take away exactly the permission they want to test.
+// Opens `root` and everything under it to everyone, so that a run as nobody reaches them; tests
+// then take away exactly the permission they want to test.
 void OpenToEveryone(const std::string& root);
 
 class JobSandbox {
@@ -56,14 +46,12 @@ class JobSandbox {
 
   static std::string Example(const std::string& name);  // examples/NAME
 
-  // A run of the program with `args` in C:\CAJA, with env() and stderr to
-  // the sandbox's stderr.txt.
+  // A run of the program with `args` in C:\CAJA, with `env` and stderr to stderr.txt.
   ProgramRun Job(std::vector<std::string> args) const;
   // Runs the example slip with its log in \VENTAS\LOG.TXT.
   ProgramRun SlipJob() const;
 
-  // An in-process host on the sandbox's drives (working directory C:\CAJA,
-  // trace to trace.jsonl) that prints PDFs through `printers`.
+  // An in-process host on the sandbox's drives (in C:\CAJA, traced) printing through `printers`.
   Host HostWith(std::unique_ptr<Printers> printers) const;
 
   // Paths relative to the sandbox of the numbered documents of a printer.
@@ -75,9 +63,8 @@ class JobSandbox {
   std::map<std::string, std::string> env;
 };
 
-// The printers of `base`, optionally under one other name (`shown`, for
-// the back end's `queue`), calling `after_first` once the first document
-// has been handed over: the printer changes while a job is running.
+// The printers of `base`, optionally as only `shown` for the back end's `queue`, calling
+// `after_first` once the first document has been handed over.
 class StagedPrinters : public Printers {
  public:
   StagedPrinters(std::unique_ptr<Printers> base, std::function<void()> after_first,
@@ -97,8 +84,7 @@ class StagedPrinters : public Printers {
   std::vector<std::string> names_;
 };
 
-// True when `bytes` is a whole PDF file: its header and, at its end, its
-// end-of-file marker.
+// True when `bytes` is a whole PDF file: its header and, at its end, its end-of-file marker.
 bool IsCompletePdf(const std::string& bytes);
 
 }  // namespace kalvenor

@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
-"""A stand-in for the QR services, for the tests: qr_server.py DIR
-
-Listens on a free port of 127.0.0.1 and writes it to DIR/port. Stores every
-request whole in DIR/request-N (N from 1) and answers as DIR/case says at
-that moment: a case name and, for most, a file whose bytes are the body.
+"""A stand-in for the QR services: qr_server.py DIR listens on a free port of 127.0.0.1 written
+to DIR/port, stores every request whole in DIR/request-N (N from 1) and answers as DIR/case says
+then: a case name and, for most, a file whose bytes are the body.
   200 FILE    the file with its Content-Length
   close FILE  the file, no Content-Length: the body ends at close
   short FILE  the file, announcing 100 bytes more than it holds
   404         not found
   301 FILE    a redirect to /followed, which answers "200 FILE"; 302 the same
   hang        reads the request and never answers
-  trickle     announces 100000 bytes and sends one every 10 ms for 30 s
 """
 import os
 import socketserver
@@ -57,14 +54,6 @@ class Handler(socketserver.StreamRequestHandler):
             case = "200"
         while case == "hang":
             time.sleep(1)
-        if case == "trickle":
-            self.answer(200, [("Content-Length", "100000")])
-            for _ in range(3000):
-                try:
-                    self.wfile.write(b"x")
-                except OSError:
-                    return
-                time.sleep(0.01)
         if case == "404":
             return self.answer(404, [("Content-Length", "9")], b"not found")
         body = open(arg, "rb").read()
