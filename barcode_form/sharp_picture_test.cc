@@ -12,11 +12,9 @@ TEST(WithSharpBars, DarkRunsBecomeRectangles) {
   picture->pixel_height = 3;
   picture->width_twips = 60;
   picture->height_twips = 45;
-  // A bar two rows high at column 0, a two-pixel run on the last row; light
-  // grey (text edges) is not dark.
-  picture->pixels = {k, w, g, w,
-                     k, w, w, w,
-                     w, k, k, w};
+  // Rows of four: a bar two rows high at column 0, a two-pixel run on the last
+  // row; light grey (text edges) is not dark.
+  picture->pixels = {k, w, g, w, k, w, w, w, w, k, k, w};
   Picture sharp = WithSharpBars(picture);
   std::vector<std::vector<float>> rects;
   for (const auto& r : sharp->rects) rects.push_back({r.x, r.y, r.w, r.h});

@@ -20,8 +20,6 @@ class ComandaTest : public ::testing::Test {
     PrintComandaJob(slip_, u"", job_, host_);
     return printer_->documents;
   }
-  std::string Marks(size_t doc);
-
   Text slip_ = u"C:\\VENTAS\\C0001234.TXT";
   Sandbox sandbox_;
   RecordingPrinter* printer_ = nullptr;
@@ -29,11 +27,10 @@ class ComandaTest : public ::testing::Test {
   Job job_;
 };
 
-// What document `doc` shows, in order: "H" the header, "1" to "3" the item
-// of that copy, "F" and "D" the signature captions.
-std::string ComandaTest::Marks(size_t doc) {
+// Document `doc` in order: "H" the header, "1" to "3" the copy's item, "F" and "D" the captions.
+std::string Marks(RecordingPrinter& printer, size_t doc) {
   std::string marks;
-  for (const Text& t : printer_->Texts(doc)) {
+  for (const Text& t : printer.Texts(doc)) {
     if (t == u"FARMACIA CENTRAL") marks += "H";
     if (StartsWith(t, u"Item copy ")) marks += ToUtf8(t.substr(10, 1));
     if (t == u"-------------FIRMA AFILIADO-------------") marks += "F";
@@ -67,7 +64,7 @@ TEST_F(ComandaTest, WhichCopiesPrintAndWithWhatCaptions) {
       lines.push_back(SlipLineOf('3', 99, ""));
     }
     std::vector<std::string> documents;
-    for (size_t doc = 0; doc < Run(lines).size(); ++doc) documents.push_back(Marks(doc));
+    for (size_t doc = 0; doc < Run(lines).size(); ++doc) documents.push_back(Marks(*printer_, doc));
     EXPECT_EQ(documents, c.documents);
     if (c.third) continue;
     lines.insert(lines.begin() + 2, "");  // an empty line ends the slip
@@ -75,9 +72,7 @@ TEST_F(ComandaTest, WhichCopiesPrintAndWithWhatCaptions) {
   }
 }
 
-// Item texts as the receipt takes them: cut or padded to 42 columns, with
-// "$0,00" and ",00" blanked out, box-drawing rules blanked, and the client line
-// in the slot after "* IMPORTE".
+// Items padded to 42 columns, "$0,00", ",00" and box-drawing rules blanked, a slot after "* IMPORTE".
 TEST_F(ComandaTest, ItemTextReplacementsAndSlots) {
   const std::pair<std::string, Text> items[] = {
       {"Vend.   2 x $0,00", u"Vend.   2 x"},
@@ -115,7 +110,6 @@ TEST_F(ComandaTest, HundredItemsPrintAndTheHundredFirstFails) {
   lines.push_back(SlipLineOf('2', 99, ""));
   EXPECT_EQ(Run(lines).size(), 1u);
   EXPECT_EQ(printer_->Texts(0).size(), 100u);
-
   lines.insert(lines.end() - 1, SlipLineOf('2', 30, "item 101"));
   EXPECT_THROW(Run(lines), RunTimeError);
 }

@@ -55,7 +55,6 @@ TEST_F(LabelTest, SeparatorsEndDocumentsAndSpacesAreSkippedOrTitles) {
   EXPECT_EQ(printer_->documents[1].ops[4].x, 1 * 10 * 12);  // empty right part ends at the title's end
 }
 
-// A detail line without "|" is the end-to-end test's; one that is missing:
 TEST_F(LabelTest, MissingDetailLineFails) { EXPECT_THROW(Run({"A"}), RunTimeError); }
 
 }  // namespace
