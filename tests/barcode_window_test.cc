@@ -1,9 +1,6 @@
-// The barcode window on a virtual X server, driven with real input events:
-// typed text becomes a Code 39 symbol on screen that a barcode reader
-// decodes, each option (reached in the form's tab order) changes the
-// symbol, "Copiar " puts the picture on the clipboard, "Imprimir" prints it
-// and the warning box is a modal dialog. Skipped where the program, Xvfb or
-// the X tools are missing.
+// The barcode window on a virtual X server, driven with real input events: typed text and each option
+// change the Code 39 symbol on screen, "Copiar " copies it, "Imprimir" prints it, the warning box is
+// modal. Skipped where the program, Xvfb or the X tools are missing.
 #include <signal.h>
 
 #include <gtest/gtest.h>
@@ -15,7 +12,6 @@
 #include <functional>
 #include <optional>
 #include <sstream>
-#include <string>
 #include <thread>
 
 #include "qr/image_conversion.h"
@@ -42,9 +38,8 @@ bool WaitFor(const std::function<bool()>& ready, milliseconds limit = millisecon
   return true;
 }
 
-// Ends a program started in the background and waits (at most 5 s) until it
-// is gone, a zombie nobody has reaped yet included, so that its window
-// cannot be taken for the next test's.
+// Ends a background program and waits (at most 5 s) until it is gone or a zombie, so that its window
+// cannot be taken for the next one's.
 void Stop(pid_t& pid) {
   if (pid > 0 && kill(pid, SIGTERM) == 0) {
     WaitFor([pid] {
@@ -55,9 +50,7 @@ void Stop(pid_t& pid) {
   pid = -1;
 }
 
-// The screen in grey (0 black, 255 white) from an X window dump of the
-// virtual display: a Z pixmap of 24- or 32-bit pixels, 8 bits a channel, in
-// either byte order.
+// The screen in grey from an X window dump: a Z pixmap of 24- or 32-bit pixels, either byte order.
 GreyRaster ParseXwd(const std::string& bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   auto field = [&](int index) -> uint32_t {
@@ -151,10 +144,8 @@ class BarcodeWindow : public ::testing::Test {
          std::to_string(origin_y_ + Px(c.Top + c.Height / 2)) + " click 1");
   }
 
-  // Waits for PbCodigos on the screen to show the bars of the expected
-  // form's drawing: the whole of row 25, which crosses every bar and no
-  // text, and the column of the first bar below the check character's
-  // place. The Code 39 text read from the screen then.
+  // Waits for PbCodigos on screen to show the expected form's bars (row 25, which crosses every bar and no
+  // text, and the first bar's column); the Code 39 text read from the screen then.
   std::optional<std::string> WaitForExpectedBars() {
     Picture expected = expected_->PbCodigos.Image();
     auto shown = std::make_shared<PictureData>(*expected);
@@ -232,8 +223,7 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyPrintAndTheModalWarning) {
     EXPECT_EQ(ReadBarcode(copied, Symbology::kCode39), "KALVENOR-393");
   }
 
-  // "Fin Imprimir" does nothing; "Imprimir" prints one page on the current
-  // printer.
+  // "Fin Imprimir" does nothing; "Imprimir" prints one page on the current printer.
   Click(expected_->Command1);
   Click(expected_->cmbImprimir);
   std::optional<std::string> printed;

@@ -1,8 +1,8 @@
-// Simultaneous jobs: several slips printed at once on one folder printer
-// (a double click, two counters sharing a printer). Every job prints its
-// complete documents under numbers of its own and logs its own outcome.
+// Slips printed at once on one folder printer (a double click, two counters sharing a printer): every job
+// prints whole documents under numbers of its own and logs its own outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 #include <set>
@@ -12,16 +12,10 @@
 namespace kalvenor {
 namespace {
 
-// KALVENOR_STRESS_ROUNDS asks for more rounds (50 for the full stress).
-int RoundsWanted() {
-  const char* value = std::getenv("KALVENOR_STRESS_ROUNDS");
-  int rounds = value != nullptr ? std::atoi(value) : 0;
-  return rounds > 0 ? rounds : 4;
-}
-
 TEST(ConcurrencyTest, ParallelJobsPrintDistinctCompleteDocuments) {
   constexpr int kJobs = 8;
-  const int rounds = RoundsWanted();
+  const char* wanted = std::getenv("KALVENOR_STRESS_ROUNDS");  // 50 for the full stress
+  const int rounds = std::max(wanted != nullptr ? std::atoi(wanted) : 0, 4);
   JobSandbox job;
   const std::string slip = JobSandbox::Example("C0001234.TXT");
   const std::regex enddoc(R"re("op":"enddoc","doc":(\d+),"printer":"COMANDERA","output":"([^"]+)")re");
@@ -34,13 +28,12 @@ TEST(ConcurrencyTest, ParallelJobsPrintDistinctCompleteDocuments) {
       job.sandbox.Write("C/VENTAS/C000123" + n + ".TXT", slip);
       ProgramRun run = job.Job({"\\VENTAS\\C000123" + n + ".TXT", "\\VENTAS\\LOG" + n + ".TXT", "N", "S"});
       run.env["KALVENOR_TRACE"] = job.sandbox.Path("trace" + n + ".jsonl");
-      run.stderr_path = job.sandbox.Path("stderr" + n + ".txt");
       std::remove(run.env["KALVENOR_TRACE"].c_str());
       pids.push_back(StartProgram(run));
     }
     for (int j = 0; j < kJobs; ++j) {
       std::string n = std::to_string(j);
-      EXPECT_EQ(WaitForProgram(pids[j]), 0) << job.sandbox.Read("stderr" + n + ".txt");
+      EXPECT_EQ(WaitForProgram(pids[j]), 0) << job.sandbox.Read("stderr.txt");
       EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG" + n + ".TXT"),
                 "Impresion de Comanda: C:\\VENTAS\\C000123" + n + ".TXT\r\nFinalizo correctamente.\r\n");
       EXPECT_EQ(job.sandbox.Read("H/COMANDAS/9000123" + n + ".TXT"), slip);
@@ -55,7 +48,6 @@ TEST(ConcurrencyTest, ParallelJobsPrintDistinctCompleteDocuments) {
     if (testing::Test::HasFailure()) break;
   }
   std::vector<std::string> pdfs = job.Pdfs();
-  EXPECT_EQ(pdfs.size(), outputs.size());
   EXPECT_EQ(pdfs.size(), static_cast<size_t>(2 * kJobs * rounds));
   for (const std::string& pdf : pdfs) {
     EXPECT_TRUE(outputs.count(job.sandbox.Path(pdf))) << pdf << " is nobody's";

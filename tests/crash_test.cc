@@ -1,10 +1,5 @@
-// Crash safety: the program killed (SIGKILL) at each call of a job that
-// changes a file, one run per call on the same folders (tests/kill_at.cc,
-// preloaded, counts the calls and tears the write it stops in). Whatever
-// the moment, the slip is the bytes the host wrote or the cleaned bytes,
-// the slips-folder copy is the previous one or whole, the log the previous
-// one or whole, and no document shows under a numbered name before it is
-// complete.
+// The program killed at each call of a job that changes a file (tests/kill_at.cc), one run per call on the
+// same folders: the slip, its copy and the log are each the old or the new bytes, every document whole.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -20,13 +15,13 @@ TEST(CrashTest, KilledAtEachFileChangeLeavesNoPartialFile) {
   const std::string slip_a = JobSandbox::Example("C0001234.TXT");
   std::string slip_b = slip_a;
   slip_b[slip_b.size() / 2] = slip_b[slip_b.size() / 2] == 'X' ? 'Y' : 'X';
-  const std::string finished = "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nFinalizo correctamente.\r\n";
+  const std::string finished =
+      "Impresion de Comanda: C:\\VENTAS\\C0001234.TXT\r\nFinalizo correctamente.\r\n";
   ProgramRun run = job.SlipJob();
   run.env["KALVENOR_TRACE"] = "";  // its writes are not the job's files
   run.env["LD_PRELOAD"] = KALVENOR_KILL_AT;
   const char* asan = std::getenv("ASAN_OPTIONS");
   run.env["ASAN_OPTIONS"] = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
-
   int call = 1;
   for (;; ++call) {  // until the job runs past its last call
     SCOPED_TRACE(testing::Message() << "killed at call " << call);
@@ -37,7 +32,6 @@ TEST(CrashTest, KilledAtEachFileChangeLeavesNoPartialFile) {
     job.sandbox.Write("C/VENTAS/C0001234.TXT", slip);  // the host writes the next slip
     run.env["KILL_AT_CALL"] = std::to_string(call);
     int status = RunProgram(run);
-
     std::string on_disk = job.sandbox.Read("C/VENTAS/C0001234.TXT");
     EXPECT_TRUE(on_disk == slip || on_disk == slip + "\r\n") << "slip of " << on_disk.size() << " bytes";
     std::string copy = job.sandbox.Read("H/COMANDAS/90001234.TXT");

@@ -1,16 +1,12 @@
-// CUPS jobs followed to their end (KALVENOR_CUPS_WAIT), and queues that
-// stop, refuse, fail or disappear while a job is running. Each case runs on
-// a queue of its own that prints to /dev/null with the driver of the test
-// queue that scripts/cups-test-queue.sh makes, so that queue keeps its state.
+// CUPS jobs followed to their end (KALVENOR_CUPS_WAIT), and queues that stop, refuse, fail or disappear
+// mid-job: each case on a queue of its own, on the test queue's driver, printing to /dev/null.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <regex>
 
 #include "app/job.h"
 #include "platform/printers.h"
-#include "testing/fake_host.h"
 #include "testing/job_sandbox.h"
 
 namespace kalvenor {
@@ -18,38 +14,25 @@ namespace {
 
 bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// A queue on the test queue's driver, removed at the end of the case.
+// A queue removed with its jobs at the end of the case.
 struct ScratchQueue {
-  ScratchQueue() : name("KALVENOR-WAIT-" + std::to_string(getpid())) {
-    ok = ShellOutput("lpstat -r 2>/dev/null").find("is running") != std::string::npos &&
-          Shell("lpstat -p KALVENOR-COMANDERA") &&
-          Shell("lpadmin -p " + name +
-                " -v file:///dev/null -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd"
-                " -o printer-error-policy=abort-job -o Label=2 -E");
-  }
-  ~ScratchQueue() {
-    Shell("cancel -a " + name);
-    Shell("lpadmin -x " + name);
-  }
-  // The queue's jobs that are not finished, or those that are.
-  std::string Jobs(const char* which = "not-completed") const {
-    return ShellOutput("lpstat -W " + std::string(which) + " -o " + name + " 2>/dev/null");
-  }
-
-  const std::string name;
-  bool ok = false;
+  ~ScratchQueue() { Shell("cancel -a " + name + "; lpadmin -x " + name); }
+  const std::string name = "KALVENOR-WAIT-" + std::to_string(getpid());
 };
 
 TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
+  if (ShellOutput("lpstat -r 2>/dev/null").find("is running") == std::string::npos ||
+      !Shell("lpstat -p KALVENOR-COMANDERA")) {
+    GTEST_SKIP() << "no CUPS server with the KALVENOR-COMANDERA queue (scripts/cups-test-queue.sh)";
+  }
   struct Case {
     const char* name;
-    std::string before;       // command run on the queue before the job ("%" is its name)
-    std::string after_first;  // command run once the first receipt is queued
+    std::string before;       // run on the queue ("%") before the job
+    std::string after_first;  // run once the first receipt is queued
     int wait_seconds;
-    std::string outcome;             // the log's second line, up to its length
-    std::vector<std::string> said;   // in that line too
-    size_t queued;                   // receipts CUPS took
-    size_t printed;                  // of them, receipts CUPS completed
+    std::string outcome;            // the start of the log's second line
+    std::vector<std::string> said;  // in that line too
+    size_t queued, printed;         // receipts CUPS took, and of them those it completed
   } cases[] = {
       {"printing, followed", "", "", 30, "Finalizo correctamente.", {}, 2, 2},
       {"stopped, not followed: CUPS holds the jobs", "cupsdisable %", "", 0, "Finalizo correctamente.", {}, 2,
@@ -64,38 +47,30 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchQueue queue;
-    if (!queue.ok) {
-      GTEST_SKIP() << "no CUPS server with the KALVENOR-COMANDERA queue (run scripts/cups-test-queue.sh "
-                      "as root) or no right to add a queue";
-    }
-    auto named = [&](std::string text) {
-      for (size_t at; (at = text.find('%')) != std::string::npos;) text.replace(at, 1, queue.name);
-      return text;
-    };
-    if (!c.before.empty()) {
-      ASSERT_TRUE(Shell(named(c.before)));
-    }
+    auto named = [&](const std::string& s) { return std::regex_replace(s, std::regex("%"), queue.name); };
+    ASSERT_TRUE(Shell(named("lpadmin -p % -v file:///dev/null -E -o printer-error-policy=abort-job"
+                            " -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd")));
+    ASSERT_TRUE(c.before.empty() || Shell(named(c.before)));
     JobSandbox job;
     std::string after = named(c.after_first);
     Host host = job.HostWith(std::make_unique<StagedPrinters>(
-        MakeCupsPrinters(c.wait_seconds), [after] { if (!after.empty()) Shell(after); }, "COMANDERA",
-        queue.name));
+        MakeCupsPrinters(c.wait_seconds), [after] { Shell(after); }, "COMANDERA", queue.name));
     EXPECT_EQ(RunJob("kalvenor \\VENTAS\\C0001234.TXT \\VENTAS\\LOG.TXT N S", host), 0);
     std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
     std::string second = log.substr(log.find("\r\n") + 2);
     EXPECT_TRUE(second.starts_with(named(c.outcome))) << second;
     EXPECT_EQ(second.find('\n'), second.size() - 1) << "one line";
     for (const std::string& part : c.said) EXPECT_NE(second.find(part), std::string::npos) << part;
+    auto jobs = [&](const std::string& which) { return ShellOutput(named("lpstat -W " + which + " -o %")); };
     if (c.wait_seconds > 0 && c.outcome.starts_with("ERROR")) {
-      // The job that did not print is taken back so it cannot print later.
-      EXPECT_EQ(queue.Jobs(), "");
+      EXPECT_EQ(jobs("not-completed"), "") << "a late job is taken back";
     }
     // The CUPS jobs the trace names, and of them those CUPS completed.
-    std::string trace = job.sandbox.Read("trace.jsonl"), completed = queue.Jobs("completed");
+    std::string trace = job.sandbox.Read("trace.jsonl"), completed = jobs("completed");
     std::regex enddoc(R"re("op":"enddoc","doc":\d+,"printer":"COMANDERA","output":"(\d+)")re");
     size_t queued = 0, printed = 0;
     for (std::sregex_iterator it(trace.begin(), trace.end(), enddoc), end; it != end; ++it, ++queued) {
-      if (completed.find(queue.name + "-" + (*it)[1].str() + " ") != std::string::npos) ++printed;
+      printed += completed.find(queue.name + "-" + (*it)[1].str() + " ") != std::string::npos;
     }
     EXPECT_EQ(queued, c.queued);
     EXPECT_EQ(printed, c.printed) << completed;

@@ -1,14 +1,10 @@
-// Receipts on ESC/POS printers, whole jobs: the sample slip (with its fiscal
-// QR code) on a folder printer and through a raw CUPS queue to a stand-in
-// printer on 127.0.0.1 (testing/escpos_printer.py). Every stream is read
-// strictly (scripts/escpos_page.py), the page rebuilt, each symbol decoded by
-// a real reader and its bars measured in dots.
+// The sample slip on ESC/POS printers: a folder printer and a raw CUPS queue to a stand-in printer
+// (testing/escpos_printer.py). Each stream is read strictly, its symbols decoded and measured in dots.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <regex>
 #include <thread>
 
@@ -21,21 +17,17 @@ namespace {
 
 const std::string kEan = "0000000001236", kCode128 = "12345678901234567890";
 
-// The one-bit page of a stream's first document, rebuilt by the strict reader.
-struct ReadBack {
-  std::string summary;  // the reader's JSON lines, or its complaint
-  GreyRaster raster;    // as wide as the widest inked band
-};
-
-ReadBack ReadStream(const std::string& prn) {
-  ReadBack page;
-  page.summary = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/scripts/escpos_page.py " + prn + " " + prn + ".pgm 2>&1");
+// The strict reader's JSON lines (or complaint) on a stream; `page`: its first document, as wide as
+// the widest inked band.
+std::string ReadStream(const std::string& prn, GreyRaster& page) {
+  std::string summary = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/scripts/escpos_page.py " + prn + " " +
+                                    prn + ".pgm 2>&1");
   std::string pgm = ReadBytes(prn + ".pgm");
   int header = 0;
-  if (std::sscanf(pgm.c_str(), "P5 %d %d 255\n%n", &page.raster.width, &page.raster.height, &header) == 2) {
-    page.raster.pixels.assign(pgm.begin() + header, pgm.end());
+  if (std::sscanf(pgm.c_str(), "P5 %d %d 255\n%n", &page.width, &page.height, &header) == 2) {
+    page.pixels.assign(pgm.begin() + header, pgm.end());
   }
-  return page;
+  return summary;
 }
 
 // Runs (light, dark, light, ..., dark) of row `y` from `x0` up to its last
@@ -51,11 +43,9 @@ std::vector<int> Runs(const GreyRaster& r, int y, int x0, int x1) {
   return runs;
 }
 
-// Checks the symbols of the trace's pictures of document `doc` on paper
-// `width` dots wide at `dpi`: each decodes to its data, and every bar and
-// space is a whole number of one module's dots (the designed module rounded,
-// at least 2 dots for a bar code). Returns how many were checked: a symbol
-// that with its quiet zone runs past the paper's edge is left out.
+// Checks the symbols of document `doc`'s pictures on paper `width` dots wide: each decodes, every bar and
+// space is whole modules (the designed one rounded, at least 2 dots for a bar code). Returns how many were
+// checked: a symbol that with its quiet zone runs past the paper's edge is left out.
 int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int width, int dpi) {
   const std::string csv = JobSandbox::Example("R-001234.csv");
   const std::string link = csv.substr(csv.rfind(';') + 1, csv.find_last_not_of("\r\n") - csv.rfind(';'));
@@ -67,7 +57,8 @@ int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int wid
     double x = std::stod((*it)[1]), y = std::stod((*it)[2]), w = std::stod((*it)[3]), h = std::stod((*it)[4]);
     bool qr = w == h, ean = w == 4095;
     SCOPED_TRACE(qr ? "QR" : ean ? "EAN" : "Code 128");
-    int x0 = std::lround(x * s), y0 = std::lround(y * s), y1 = std::min<int>(r.height, std::ceil((y + h) * s));
+    int x0 = std::lround(x * s), y0 = std::lround(y * s);
+    int y1 = std::min<int>(r.height, std::ceil((y + h) * s));
     // A row through the bars; for QR the top row of its finder patterns.
     std::vector<int> runs;
     int row = qr ? y0 : std::lround((y + h * 0.3) * s);
@@ -95,8 +86,8 @@ int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int wid
       std::copy_n(r.pixels.begin() + static_cast<size_t>(row) * r.width + x0, std::max(0, r.width - x0),
                   crop.pixels.begin() + static_cast<size_t>(row - y0 + 20) * crop.width + 20);
     }
-    EXPECT_EQ(ReadBarcode(crop, qr ? Symbology::kQr : ean ? Symbology::kEan13 : Symbology::kCode128).value_or(""),
-              qr ? link : ean ? kEan : kCode128);
+    Symbology symbology = qr ? Symbology::kQr : ean ? Symbology::kEan13 : Symbology::kCode128;
+    EXPECT_EQ(ReadBarcode(crop, symbology).value_or(""), qr ? link : ean ? kEan : kCode128);
     ++checked;
   }
   return checked;
@@ -104,15 +95,20 @@ int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int wid
 
 bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-// The sample slip or label file on printer COMANDERA with the settings of a
-// case: a folder printer, or a raw CUPS queue to the stand-in printer (in
-// `mode`: "" printing, "--stall" taking connections but never reading them,
-// "--refuse" refusing them). The log's second line must match `outcome`
-// ("%" is the printer's name); `symbols` gives, per document, how many
-// symbols fit the paper; with none, no stream may reach the printer.
+// Runs its command when it goes.
+struct Cleanup {
+  std::string command;
+  ~Cleanup() { Shell(command); }
+};
+
+// The sample slip or label file on printer COMANDERA with a case's settings, on a folder printer or a raw
+// CUPS queue to the stand-in printer (`mode`: "" printing, "--stall" never reading, "--refuse" refusing).
+// The log's second line matches `outcome` ("%": the printer); `symbols`: per document, how many fit the
+// paper; with none, no stream may reach the printer.
 TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
-  const std::string kOk = "Finalizo correctamente\\.",
-                    kLate = "ERROR: Printer error: %: job \\d+ was not printed in time.*; printer state reasons: ";
+  const std::string kOk = "Finalizo correctamente\\.", kError = "ERROR: Printer error: ",
+                    kLate = kError + "%: job \\d+ was not printed in time.*; printer state reasons: ";
+  auto refused = [&](const std::string& name) { return kError + "%: .*kalvenor-escpos-" + name + ".*"; };
   struct Case {
     const char* name;
     const char* mode;  // nullptr: the folder printer
@@ -127,17 +123,16 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       {"58 mm: the bar codes are wider than the paper", nullptr, 384, 203, "full", "", false, kOk, {1, 0}},
       {"80 mm at 180 dpi: modules rounded up", nullptr, 576, 180, "none", "", false, kOk, {3, 2}},
       {"104 mm at 300 dpi", nullptr, 832, 300, "partial", "", false, kOk, {3, 2}},
-      {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false,
-       "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-width.*", {}},
-      {"unknown option", nullptr, 576, 203, "partial", "kalvenor-escpos-speed=2\n", false,
-       "ERROR: Printer error: COMANDERA: .*kalvenor-escpos-speed.*", {}},
+      {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false, refused("width"), {}},
+      {"unknown option", nullptr, 576, 203, "partial", "kalvenor-escpos-speed=2\n", false, refused("speed"),
+       {}},
       {"raw CUPS queue", "", 576, 203, "partial", "", false, kOk, {3, 2}},
       {"raw CUPS queue, label file", "", 384, 300, "full", "", true, kOk, {0, 0}},
       {"raw CUPS queue, unknown cut", "", 576, 203, "partial", "kalvenor-escpos-cut=half\n", false,
-       "ERROR: Printer error: %: .*kalvenor-escpos-cut.*", {}},
-      {"printer refusing connections", "--refuse", 576, 203, "partial", "", false,
-       kLate + ".*unavailable.*", {}},
-      {"printer stalling", "--stall", 576, 203, "partial", "", false, kLate + "cups-waiting-for-job-completed.*", {}},
+       refused("cut"), {}},
+      {"printer refusing connections", "--refuse", 576, 203, "partial", "", false, kLate + ".*unavailable.*",
+       {}},
+      {"printer stalling", "--stall", 576, 203, "partial", "", false, kLate + "cups-waiting-for-job.*", {}},
   };
   // The same job on a PDF printer: the trace differs only in the names of the outputs.
   JobSandbox pdf;
@@ -147,18 +142,13 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string settings = "kalvenor-output=escpos\nkalvenor-escpos-width=" + std::to_string(c.width) +
-                           "\nkalvenor-escpos-dpi=" + std::to_string(c.dpi) + "\nkalvenor-escpos-cut=" + c.cut +
-                           "\n" + c.more;
+                           "\nkalvenor-escpos-dpi=" + std::to_string(c.dpi) +
+                           "\nkalvenor-escpos-cut=" + c.cut + "\n" + c.more;
     JobSandbox job;
     job.sandbox.Write("C/CAE/RTA/R-001234.csv", JobSandbox::Example("R-001234.csv"));
-    std::string printer = "COMANDERA", out = "printers/COMANDERA/00000", pid;
+    std::string printer = "COMANDERA", out = "printers/COMANDERA/00000";
     std::unique_ptr<Printers> printers;
-    struct Cleanup {
-      std::function<void()> done;
-      ~Cleanup() { done(); }
-    } cleanup{[&] {
-      if (c.mode != nullptr) Shell("cancel -a " + printer + "; lpadmin -x " + printer + "; kill " + pid);
-    }};
+    Cleanup cleanup;
     if (c.mode == nullptr) {
       job.sandbox.Write("printers/COMANDERA/kalvenor-options", settings);
       printers = MakeFolderPrinters(job.sandbox.Path("printers"), "OFICINA");
@@ -167,20 +157,17 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
         GTEST_SKIP() << "raw CUPS queues need root and a running cupsd (scripts/cups-test-queue.sh)";
       }
       job.sandbox.MakeFolder("escpos");
-      pid = ShellOutput("python3 " KALVENOR_SOURCE_DIR "/testing/escpos_printer.py " + job.sandbox.Path("escpos") +
-                        " " + c.mode + " >/dev/null 2>&1 & echo $!");
+      printer = "KALVENOR-ESCPOS-" + std::to_string(getpid());
+      out = "escpos/job-";
+      cleanup.command = "cancel -a " + printer + "; lpadmin -x " + printer + "; kill " +
+                        ShellOutput("python3 " KALVENOR_SOURCE_DIR "/testing/escpos_printer.py " +
+                                    job.sandbox.Path("escpos") + " " + c.mode + " >/dev/null 2>&1 & echo $!");
       for (int i = 0; i < 200 && !job.sandbox.Exists("escpos/port"); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
-      printer = "KALVENOR-ESCPOS-" + std::to_string(getpid());
-      out = "escpos/job-";
-      std::string options;
-      for (size_t at = 0, end; (end = settings.find('\n', at)) != std::string::npos; at = end + 1) {
-        std::string line = settings.substr(at, end - at);
-        options += " -o " + line.insert(line.find('='), "-default");
-      }
-      ASSERT_TRUE(Shell("lpadmin -p " + printer + " -v socket://127.0.0.1:" + job.sandbox.Read("escpos/port") +
-                        "/?snmp=false -m raw -E" + options));
+      std::string options = std::regex_replace(settings, std::regex("(.+)=(.*)\n"), " -o $1-default=$2");
+      ASSERT_TRUE(Shell("lpadmin -p " + printer + " -m raw -E -v socket://127.0.0.1:" +
+                        job.sandbox.Read("escpos/port") + "/?snmp=false" + options));
       printers = std::make_unique<StagedPrinters>(MakeCupsPrinters(c.symbols.empty() ? 2 : 30), nullptr,
                                                   "COMANDERA", printer);
     }
@@ -199,8 +186,9 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
     }
     for (size_t doc = 1; doc <= std::max<size_t>(c.symbols.size(), 1); ++doc) {
       std::string prn = out + std::to_string(doc) + ".prn";
+      // The stand-in has the whole stream once the file is there.
       for (int i = 0; i < 250 && c.mode != nullptr && !c.symbols.empty() && !job.sandbox.Exists(prn); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the stand-in has all once the file is there
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
       if (c.symbols.empty()) {
         EXPECT_FALSE(job.sandbox.Exists(prn)) << "nothing may reach the printer";
@@ -208,11 +196,12 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
         break;
       }
       ASSERT_TRUE(job.sandbox.Exists(prn)) << trace;
-      ReadBack page = ReadStream(job.sandbox.Path(prn));
-      ASSERT_NE(page.summary.find("\"cut\": \"" + std::string(c.cut) + "\""), std::string::npos) << page.summary;
-      EXPECT_EQ(std::count(page.summary.begin(), page.summary.end(), '\n'), 1) << "one document a job";
-      EXPECT_LE(page.raster.width, c.width);
-      EXPECT_EQ(CheckSymbols(page.raster, trace, static_cast<int>(doc), c.width, c.dpi), c.symbols[doc - 1]);
+      GreyRaster page;
+      std::string summary = ReadStream(job.sandbox.Path(prn), page);
+      ASSERT_NE(summary.find("\"cut\": \"" + std::string(c.cut) + "\""), std::string::npos) << summary;
+      EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 1) << "one document a job";
+      EXPECT_LE(page.width, c.width);
+      EXPECT_EQ(CheckSymbols(page, trace, static_cast<int>(doc), c.width, c.dpi), c.symbols[doc - 1]);
     }
   }
 }

@@ -1,9 +1,7 @@
-// Preloaded into the program by the crash test: counts the calls that
-// change files (write, fsync, rename, link, unlink) and, at the one that
-// KILL_AT_CALL names, kills the process with SIGKILL: a write of more than
-// one byte writes its first half first, so the file is left torn.
-// The C library headers that declare the wrapped calls are left out: the
-// definitions here are their declarations.
+// Preloaded by the crash test: counts the calls that change files and, at
+// the one KILL_AT_CALL names (1 the first), kills the process with SIGKILL;
+// a write of more than one byte writes its first half first (a torn file).
+// The C headers of the wrapped calls are left out: these are the declarations.
 #include <dlfcn.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -11,22 +9,16 @@
 
 namespace {
 
-// Kills the process at the call that KILL_AT_CALL names (1 the first).
 bool Due() {
-  static const long kill_at = [] {
-    const char* value = getenv("KILL_AT_CALL");
-    return value != nullptr ? atol(value) : 0L;
-  }();
+  static const long kill_at = getenv("KILL_AT_CALL") != nullptr ? atol(getenv("KILL_AT_CALL")) : 0;
   static long calls = 0;
   return ++calls == kill_at;
 }
 
-void KillIfDue() {
-  if (Due()) raise(SIGKILL);
-}
-
+// Counts the call, killing the process when it is due, and gives the real function.
 template <typename F>
-F Next(const char* name) {
+F Counted(const char* name) {
+  if (Due()) raise(SIGKILL);
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
@@ -35,37 +27,29 @@ F Next(const char* name) {
 extern "C" {
 
 ssize_t write(int fd, const void* bytes, size_t size) {
-  static auto next = Next<ssize_t (*)(int, const void*, size_t)>("write");
+  static auto next = reinterpret_cast<ssize_t (*)(int, const void*, size_t)>(dlsym(RTLD_NEXT, "write"));
   if (Due()) {
     if (size > 1) next(fd, bytes, size / 2);
     raise(SIGKILL);
   }
   return next(fd, bytes, size);
 }
-int fsync(int fd) {
-  KillIfDue();
-  return Next<int (*)(int)>("fsync")(fd);
-}
+
+int fsync(int fd) { return Counted<int (*)(int)>("fsync")(fd); }
 
 int rename(const char* from, const char* to) noexcept {
-  KillIfDue();
-  return Next<int (*)(const char*, const char*)>("rename")(from, to);
+  return Counted<int (*)(const char*, const char*)>("rename")(from, to);
 }
 
 int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned flags) noexcept {
-  KillIfDue();
-  return Next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(from_dir, from, to_dir, to,
-                                                                                 flags);
+  using Renameat2 = int (*)(int, const char*, int, const char*, unsigned);
+  return Counted<Renameat2>("renameat2")(from_dir, from, to_dir, to, flags);
 }
 
 int link(const char* from, const char* to) noexcept {
-  KillIfDue();
-  return Next<int (*)(const char*, const char*)>("link")(from, to);
+  return Counted<int (*)(const char*, const char*)>("link")(from, to);
 }
 
-int unlink(const char* path) noexcept {
-  KillIfDue();
-  return Next<int (*)(const char*)>("unlink")(path);
-}
+int unlink(const char* path) noexcept { return Counted<int (*)(const char*)>("unlink")(path); }
 
 }  // extern "C"
