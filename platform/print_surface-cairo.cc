@@ -101,6 +101,17 @@ class TextEngine {
     return measured;
   }
 
+  // The layout of `text` for a printer's dot grid, kept like measurements:
+  // every copy of a receipt draws the same header and captions again.
+  std::shared_ptr<PangoLayout> DotLayout(const Text& text, const FontState& font) {
+    MeasureKey key{text, font.Name, font.Size, font.Bold, font.Italic, font.Underline};
+    if (auto known = dot_layouts_.find(key); known != dot_layouts_.end()) return known->second;
+    std::shared_ptr<PangoLayout> layout(Layout(text, font, /*dots=*/true), g_object_unref);
+    if (dot_layouts_.size() >= kMaxMeasured) dot_layouts_.clear();
+    if (text.size() <= kMaxMeasuredLength) dot_layouts_.emplace(std::move(key), layout);
+    return layout;
+  }
+
   void Measure(const Text& text, const FontState& font, double* width, double* height) {
     Measured measured = Measure(text, font);
     *width = measured.width;
@@ -154,6 +165,7 @@ class TextEngine {
   PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
   std::map<MeasureKey, Measured> measured_;
+  std::map<MeasureKey, std::shared_ptr<PangoLayout>> dot_layouts_;
 };
 
 // RGB parts of a 0x00BBGGRR colour.
@@ -622,14 +634,13 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     cairo_t* cr = cairo_create(surface);
     for (const DrawOp& op : ops_) {
       if (const auto* text = std::get_if<TextOp>(&op)) {
-        PangoLayout* layout = TextEngine::Get().Layout(text->text, text->font, /*dots=*/true);
+        std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text->text, text->font);
         cairo_save(cr);
         SetInk(cr, true);
         cairo_translate(cr, text->x * s, text->y * s);
         cairo_scale(cr, s * kTwipsPerPoint, s * kTwipsPerPoint);
-        pango_cairo_show_layout(cr, layout);
+        pango_cairo_show_layout(cr, layout.get());
         cairo_restore(cr);
-        g_object_unref(layout);
       } else if (const auto* line = std::get_if<LineOp>(&op)) {
         cairo_save(cr);
         cairo_scale(cr, s, s);
