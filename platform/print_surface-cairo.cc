@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/cairo_surfaces.h"
+#include "platform/dot_render-cairo.h"
 #include "platform/escpos.h"
 #include "platform/run_time_error.h"
 #include "platform/canvas.h"
@@ -101,15 +102,24 @@ class TextEngine {
     return measured;
   }
 
-  // The layout of `text` for a printer's dot grid, kept like measurements:
-  // every copy of a receipt draws the same header and captions again.
+  // The layout of `text` for a printer's dot grid, for the rare text the dot
+  // page leaves to cairo (see DotRenderer::Stampable).
   std::shared_ptr<PangoLayout> DotLayout(const Text& text, const FontState& font) {
-    MeasureKey key{text, font.Name, font.Size, font.Bold, font.Italic, font.Underline};
-    if (auto known = dot_layouts_.find(key); known != dot_layouts_.end()) return known->second;
-    std::shared_ptr<PangoLayout> layout(Layout(text, font, /*dots=*/true), g_object_unref);
-    if (dot_layouts_.size() >= kMaxMeasured) dot_layouts_.clear();
-    if (text.size() <= kMaxMeasuredLength) dot_layouts_.emplace(std::move(key), layout);
-    return layout;
+    return std::shared_ptr<PangoLayout>(Layout(text, font, /*dots=*/true), g_object_unref);
+  }
+
+  // The same face and size as `font` (of a measuring layout), outlined for a
+  // printer's dot grid: hinted, without grey edges.
+  cairo_scaled_font_t* DotFont(PangoFont* font) {
+    if (auto known = dot_fonts_.find(font); known != dot_fonts_.end()) return known->second.second;
+    PangoFontDescription* desc = pango_font_describe(font);
+    PangoFont* dots = pango_font_map_load_font(pango_context_get_font_map(context_), DotsContext(), desc);
+    pango_font_description_free(desc);
+    cairo_scaled_font_t* scaled =
+        dots != nullptr ? pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(dots)) : nullptr;
+    // Both fonts are held, so that neither pointer is reused.
+    dot_fonts_.emplace(static_cast<PangoFont*>(g_object_ref(font)), std::make_pair(dots, scaled));
+    return scaled;
   }
 
   void Measure(const Text& text, const FontState& font, double* width, double* height) {
@@ -165,7 +175,7 @@ class TextEngine {
   PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
   std::map<MeasureKey, Measured> measured_;
-  std::map<MeasureKey, std::shared_ptr<PangoLayout>> dot_layouts_;
+  std::map<PangoFont*, std::pair<PangoFont*, cairo_scaled_font_t*>> dot_fonts_;
 };
 
 // RGB parts of a 0x00BBGGRR colour.
@@ -365,26 +375,12 @@ bool InkArgb(uint32_t argb) {
   return lum + (255 - a) < 128;
 }
 
-// Paints ink (alpha 1) or paper (alpha 0) on an A8 dot surface.
-void SetInk(cairo_t* cr, bool ink) {
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_rgba(cr, 0, 0, 0, ink ? 1 : 0);
-}
-
-// Paints `picture` at (x, y) twips on a dot surface of `s` dots per twip,
+// Paints `picture` at (x, y) twips on a dot page of `s` dots per twip,
 // without resampling: a bitmap pixel becomes a whole block of dots, and the
 // modules of a symbol become whole, equal numbers of dots.
-void DrawPictureDots(cairo_t* cr, const PictureData& picture, double x, double y, double s) {
-  cairo_save(cr);
-  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+void DrawPictureDots(DotRenderer& dots, const PictureData& picture, double x, double y, double s) {
   const long ox = std::lround(x * s), oy = std::lround(y * s);
-  auto fill = [cr](long x0, long y0, long x1, long y1, bool ink) {
-    if (x1 <= x0 || y1 <= y0) return;
-    SetInk(cr, ink);
-    cairo_rectangle(cr, static_cast<double>(x0), static_cast<double>(y0),
-                    static_cast<double>(x1 - x0), static_cast<double>(y1 - y0));
-    cairo_fill(cr);
-  };
+  auto fill = [&dots](long x0, long y0, long x1, long y1, bool ink) { dots.Fill(x0, y0, x1, y1, ink); };
   const long right = ox + std::lround(picture.width_twips * s);
   const long bottom = oy + std::lround(picture.height_twips * s);
   const bool opaque_background = picture.has_background && (picture.background_argb >> 24) == 0xFF;
@@ -424,7 +420,6 @@ void DrawPictureDots(cairo_t* cr, const PictureData& picture, double x, double y
       fill(fx(r.x), fy(r.y), fx(r.x + r.w), fy(r.y + r.h), ink);
     }
   }
-  cairo_restore(cr);
 }
 
 class CairoPrinter : public Printer, private CairoSurfaceBase {
@@ -630,44 +625,74 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
       throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
     }
     const int width = output.width_dots, rows = std::max(1, static_cast<int>(height));
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, rows);
-    cairo_t* cr = cairo_create(surface);
-    for (const DrawOp& op : ops_) {
+    dots_.Begin(width, rows);
+    // The glyphs of all texts are placed first, so that each missing glyph
+    // image is rendered in one pass over its font.
+    const double scale = s * kTwipsPerPoint;
+    std::vector<std::vector<DotRenderer::PlacedGlyph>> placed(ops_.size());
+    std::vector<bool> by_cairo(ops_.size(), false);
+    std::vector<DotRenderer::PlacedGlyph> all;
+    for (size_t i = 0; i < ops_.size(); ++i) {
+      if (const auto* text = std::get_if<TextOp>(&ops_[i])) {
+        by_cairo[i] = !PlaceTextDots(*text, s, &placed[i]);
+        all.insert(all.end(), placed[i].begin(), placed[i].end());
+      }
+    }
+    dots_.RenderGlyphs(all, scale);
+    for (size_t i = 0; i < ops_.size(); ++i) {
+      const DrawOp& op = ops_[i];
       if (const auto* text = std::get_if<TextOp>(&op)) {
-        std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text->text, text->font);
-        cairo_save(cr);
-        SetInk(cr, true);
-        cairo_translate(cr, text->x * s, text->y * s);
-        cairo_scale(cr, s * kTwipsPerPoint, s * kTwipsPerPoint);
-        pango_cairo_show_layout(cr, layout.get());
-        cairo_restore(cr);
+        if (by_cairo[i]) {
+          DrawTextWithCairo(*text, s);
+        } else {
+          dots_.DrawGlyphs(placed[i], scale);
+        }
       } else if (const auto* line = std::get_if<LineOp>(&op)) {
-        cairo_save(cr);
-        cairo_scale(cr, s, s);
-        SetInk(cr, Ink(line->color));
-        StrokeLine(cr, *line);
-        cairo_restore(cr);
+        // Lines keep cairo's coverage, over a box just around them.
+        const double reach = std::max<int16_t>(line->width, 1) * kTwipsPerPixel * s / 2 + 2;
+        dots_.DrawWithCairo(std::lround(std::floor(std::min(line->x1, line->x2) * s - reach)),
+                            std::lround(std::floor(std::min(line->y1, line->y2) * s - reach)),
+                            std::lround(std::ceil(std::max(line->x1, line->x2) * s + reach)),
+                            std::lround(std::ceil(std::max(line->y1, line->y2) * s + reach)), Ink(line->color),
+                            [&](cairo_t* cr) {
+                              cairo_scale(cr, s, s);
+                              StrokeLine(cr, *line);
+                            });
       } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
-        DrawPictureDots(cr, *picture->picture, picture->x, picture->y, s);
+        DrawPictureDots(dots_, *picture->picture, picture->x, picture->y, s);
       }
     }
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    DotPage page;
-    page.width_bytes = width / 8;
-    page.height = rows;
-    page.bits.assign(static_cast<size_t>(page.width_bytes) * rows, 0);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < rows; ++y) {
-      const unsigned char* row = data + static_cast<size_t>(y) * stride;
-      uint8_t* out = page.bits.data() + static_cast<size_t>(y) * page.width_bytes;
-      for (int x = 0; x < width; ++x) {
-        if (row[x] >= 128) out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-      }
-    }
-    cairo_surface_destroy(surface);
-    return page;
+    return dots_.Take();
+  }
+
+  // The glyphs of a text on the dot page, from its measuring layout so that
+  // they stand where the PDF has them. False when cairo must draw the text.
+  static bool PlaceTextDots(const TextOp& text, double s, std::vector<DotRenderer::PlacedGlyph>* glyphs) {
+    TextEngine& engine = TextEngine::Get();
+    std::shared_ptr<PangoLayout> layout = text.layout;
+    if (layout == nullptr) layout.reset(engine.Layout(text.text, text.font), g_object_unref);
+    if (!DotRenderer::Stampable(layout.get())) return false;
+    DotRenderer::PlaceGlyphs(layout.get(), text.x * s, text.y * s, s * kTwipsPerPoint,
+                             [&engine](PangoFont* font) { return engine.DotFont(font); }, glyphs);
+    return true;
+  }
+
+  // A text with an underline or a glyph no font has, drawn by cairo.
+  void DrawTextWithCairo(const TextOp& text, double s) {
+    std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text.text, text.font);
+    const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
+    PangoRectangle ink;
+    pango_layout_get_extents(layout.get(), &ink, nullptr);
+    const double margin = 4;  // dots the grid fitting may move an outline
+    dots_.DrawWithCairo(std::lround(std::floor(tx + scale * ink.x / PANGO_SCALE - margin)),
+                        std::lround(std::floor(ty + scale * ink.y / PANGO_SCALE - margin)),
+                        std::lround(std::ceil(tx + scale * (ink.x + ink.width) / PANGO_SCALE + margin)),
+                        std::lround(std::ceil(ty + scale * (ink.y + ink.height) / PANGO_SCALE + margin)), true,
+                        [&](cairo_t* cr) {
+                          cairo_translate(cr, tx, ty);
+                          cairo_scale(cr, scale, scale);
+                          pango_cairo_show_layout(cr, layout.get());
+                        });
   }
 
   void DiscardDocument() {
@@ -685,6 +710,7 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   bool open_ = false;
   std::vector<DrawOp> ops_;
   double max_y_twips_ = 0;
+  DotRenderer dots_;  // keeps the glyphs it rendered for the next documents
 };
 
 class CairoCanvas : public Canvas, private CairoSurfaceBase {
