@@ -803,25 +803,24 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
     double px1 = x1 / units_per_pixel_, py1 = y1 / units_per_pixel_;
     double px2 = x2 / units_per_pixel_, py2 = y2 / units_per_pixel_;
     int pen = std::max<int16_t>(DrawWidth, 1);
-    cairo_save(cr_);
-    SetColor(cr_, color);
     if (px1 == px2 || py1 == py2) {
       double left = std::floor(std::min(px1, px2)), top = std::floor(std::min(py1, py2));
       double right = std::floor(std::max(px1, px2)), bottom = std::floor(std::max(py1, py2));
       if (px1 == px2) {
-        cairo_rectangle(cr_, left - (pen - 1) / 2, top, pen, std::max(bottom - top, 1.0));
+        FillPixels(left - (pen - 1) / 2, top, left - (pen - 1) / 2 + pen, top + std::max(bottom - top, 1.0), color);
       } else {
-        cairo_rectangle(cr_, left, top - (pen - 1) / 2, std::max(right - left, 1.0), pen);
+        FillPixels(left, top - (pen - 1) / 2, left + std::max(right - left, 1.0), top - (pen - 1) / 2 + pen, color);
       }
-      cairo_fill(cr_);
     } else {
+      cairo_save(cr_);
+      SetColor(cr_, color);
       cairo_set_antialias(cr_, CAIRO_ANTIALIAS_NONE);
       cairo_set_line_width(cr_, pen);
       cairo_move_to(cr_, px1 + 0.5, py1 + 0.5);
       cairo_line_to(cr_, px2 + 0.5, py2 + 0.5);
       cairo_stroke(cr_);
+      cairo_restore(cr_);
     }
-    cairo_restore(cr_);
     CurrentX = x2;
     CurrentY = y2;
   }
@@ -840,6 +839,25 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
   Text Fonts(int index) override { return FontOfScreen(index); }
 
  private:
+  // Paints the whole pixels [x0, x1) x [y0, y1) in `color` (0x00BBGGRR), as
+  // cairo fills a rectangle on pixel edges, without a path for every bar.
+  void FillPixels(double x0, double y0, double x1, double y1, uint32_t color) {
+    const int left = static_cast<int>(std::clamp(x0, 0.0, static_cast<double>(width_)));
+    const int right = static_cast<int>(std::clamp(x1, 0.0, static_cast<double>(width_)));
+    const int top = static_cast<int>(std::clamp(y0, 0.0, static_cast<double>(height_)));
+    const int bottom = static_cast<int>(std::clamp(y1, 0.0, static_cast<double>(height_)));
+    if (left >= right || top >= bottom) return;
+    const uint32_t argb = 0xFF000000u | ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+    cairo_surface_flush(surface_);
+    unsigned char* data = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    for (int y = top; y < bottom; ++y) {
+      auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+      std::fill(row + left, row + right, argb);
+    }
+    cairo_surface_mark_dirty_rectangle(surface_, left, top, right - left, bottom - top);
+  }
+
   // Surface units per point: 96/72 pixels per point, in the canvas's unit.
   double UnitsPerPoint() const { return 96.0 / 72.0 * units_per_pixel_; }
 
