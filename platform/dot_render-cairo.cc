@@ -50,23 +50,25 @@ void DotRenderer::Fill(long x0, long y0, long x1, long y1, bool ink) {
   y0 = std::max(y0, 0L);
   x1 = std::min<long>(x1, width_);
   y1 = std::min<long>(y1, page_.height);
+  if (x0 >= x1) return;
+  // Bytes first..last, the first and last only in part.
+  const long first = x0 / 8, last = (x1 - 1) / 8;
+  const auto head = static_cast<uint8_t>(0xFF >> (x0 % 8));
+  const auto tail = static_cast<uint8_t>(0xFF << (7 - (x1 - 1) % 8));
   for (long y = y0; y < y1; ++y) {
     uint8_t* row = page_.bits.data() + static_cast<size_t>(y) * page_.width_bytes;
-    for (long x = x0; x < x1;) {
-      if (x % 8 == 0 && x + 8 <= x1) {
-        row[x / 8] = ink ? 0xFF : 0;
-        x += 8;
-        continue;
-      }
-      const auto bit = static_cast<uint8_t>(0x80 >> (x % 8));
-      row[x / 8] = ink ? row[x / 8] | bit : row[x / 8] & ~bit;
-      ++x;
+    for (long b = first; b <= last; ++b) {
+      uint8_t mask = 0xFF;
+      if (b == first) mask &= head;
+      if (b == last) mask &= tail;
+      row[b] = ink ? row[b] | mask : row[b] & ~mask;
     }
   }
 }
 
 void DotRenderer::Stamp(const Glyph& glyph, long x, long y) {
   const int row_bytes = (glyph.width + 7) / 8;
+  const long left = x + glyph.left;
   for (int r = 0; r < glyph.height; ++r) {
     const long py = y + glyph.top + r;
     if (py < 0 || py >= page_.height) continue;
@@ -74,9 +76,16 @@ void DotRenderer::Stamp(const Glyph& glyph, long x, long y) {
     uint8_t* dst = page_.bits.data() + static_cast<size_t>(py) * page_.width_bytes;
     for (int b = 0; b < row_bytes; ++b) {
       if (src[b] == 0) continue;
-      for (int c = b * 8; c < b * 8 + 8; ++c) {
-        const long px = x + glyph.left + c;
-        if ((src[b] & (0x80 >> (c % 8))) != 0 && px >= 0 && px < width_) dst[px / 8] |= 0x80 >> (px % 8);
+      const long px = left + 8L * b;  // the dot of this byte's first bit
+      if (px >= 0) {
+        // Bytes past the page's width fall off it; its width is whole bytes.
+        const long at = px / 8, shift = px % 8;
+        if (at < page_.width_bytes) dst[at] |= static_cast<uint8_t>(src[b] >> shift);
+        if (shift != 0 && at + 1 < page_.width_bytes) dst[at + 1] |= static_cast<uint8_t>(src[b] << (8 - shift));
+        continue;
+      }
+      for (int c = 0; c < 8; ++c) {
+        if ((src[b] & (0x80 >> c)) != 0 && px + c >= 0) dst[(px + c) / 8] |= 0x80 >> ((px + c) % 8);
       }
     }
   }
@@ -98,31 +107,41 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   if (auto known = glyphs_.find(key); known != glyphs_.end()) return known->second;
   if (fonts_.insert(font).second) cairo_scaled_font_reference(font);
   cairo_glyph_t glyph{index, 0, 0};
-  // The glyph is rendered on a square around its origin, reaching the
-  // font's size each way and further while ink touches the edge, then cut
-  // to its ink.
+  // The glyph is rendered on a square around its origin, reaching a little
+  // more than the font's size each way and further while ink touches the
+  // edge, then cut to its ink.
   cairo_matrix_t m;
   cairo_scaled_font_get_font_matrix(font, &m);
-  const double size = (std::hypot(m.xx, m.yx) + std::hypot(m.xy, m.yy)) * scale;
+  const double em = std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) * scale;
+  // The font's own options, but with hinted metrics: with unhinted ones
+  // cairo measures each glyph at the size of the font's design grid, and a
+  // hinted TrueType font runs its set-up program again at each change of
+  // size, twice a glyph. The image is the same; positions come from pango.
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_scaled_font_get_font_options(font, options);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
   Glyph image;
-  for (long reach = std::max(8L, std::lround(std::ceil(size)));; reach *= 2) {
+  for (long reach = std::max(8L, std::lround(std::ceil(em * 1.25)));; reach *= 2) {
     const int side = static_cast<int>(2 * reach);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, side, side);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
     cairo_t* cr = cairo_create(surface);
     cairo_set_source_rgba(cr, 0, 0, 0, 1);
     cairo_translate(cr, static_cast<double>(reach), static_cast<double>(reach));
     cairo_scale(cr, scale, scale);
-    cairo_set_scaled_font(cr, font);
+    cairo_set_font_face(cr, cairo_scaled_font_get_font_face(font));
+    cairo_set_font_matrix(cr, &m);
+    cairo_set_font_options(cr, options);
     cairo_show_glyphs(cr, &glyph, 1);
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     const bool drawn = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
+    auto dark = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(data + y * stride)[x] >= 0x80000000u; };
     int x0 = side, y0 = side, x1 = 0, y1 = 0;  // the ink's box
     for (int y = 0; drawn && y < side; ++y) {
       for (int x = 0; x < side; ++x) {
-        if (data[y * stride + x] >= 128) {
+        if (dark(x, y)) {
           x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
         }
       }
@@ -138,13 +157,14 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
                     std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (y1 - y0), 0)};
       for (int y = y0; y < y1; ++y) {
         for (int x = x0; x < x1; ++x) {
-          if (data[y * stride + x] >= 128) image.bits[(y - y0) * row_bytes + (x - x0) / 8] |= 0x80 >> ((x - x0) % 8);
+          if (dark(x, y)) image.bits[(y - y0) * row_bytes + (x - x0) / 8] |= 0x80 >> ((x - x0) % 8);
         }
       }
     }
     cairo_surface_destroy(surface);
     break;
   }
+  cairo_font_options_destroy(options);
   if (glyphs_.size() >= kMaxGlyphs) glyphs_.clear();  // memory stays bounded
   return glyphs_.emplace(std::move(key), std::move(image)).first->second;
 }
