@@ -5,8 +5,14 @@
 #   1. one hyperfine run, alternating:
 #        kalvenor, ESC/POS folder printer   two .prn streams (576 dots, 203 dpi)
 #        kalvenor, PDF folder printer       two PDFs
+#        floor: libraries and fonts         bench/floor.cc: the program's libraries
+#        floor: text laid out                 and font configuration, then the text
+#        floor: text in two PDFs              laid out, then also drawn in two PDFs
 #        cupsfilter                         CUPS's text-to-PDF of the slip's text alone
 #        paps                               pango's text to PostScript of the text alone
+#      with each median's ratio to cupsfilter and to paps. The floors are
+#      what no job can undercut: one of an ESC/POS printer lays out its text
+#      at least, one of a PDF printer also draws two PDFs.
 #   2. through CUPS (root): from start until the stand-in ESC/POS printer
 #      (testing/escpos_printer.py behind a raw queue) has received the last
 #      byte of the last receipt, against `lp` of the slip's text on the
@@ -25,7 +31,7 @@ for tool in hyperfine cupsfilter paps python3; do
   command -v "$tool" >/dev/null || { echo "escpos_bench: $tool missing (scripts/setup.sh)" >&2; exit 1; }
 done
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target kalvenor >/dev/null
+cmake --build "$build" -j2 --target kalvenor kalvenor_floor >/dev/null
 
 box=$(mktemp -d "${TMPDIR:-/tmp}/kalvenor-escpos-bench.XXXXXX")
 pids=()
@@ -66,16 +72,22 @@ for prn in "$box"/escpos/COMANDERA/000001.prn "$box"/escpos/COMANDERA/000002.prn
     || { echo "escpos_bench: $prn is not a good ESC/POS stream" >&2; exit 1; }
 done
 
+floor_args="$box/slip-text.txt $build/kalvenor-fonts.conf"
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== whole job on folder printers, $runs runs" >&2
 hyperfine -N --warmup 3 --runs "$runs" --prepare "$box/prepare" --export-json "$box/folder.json" \
   --command-name "kalvenor, ESC/POS folder printer" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor" \
   --command-name "kalvenor, PDF folder printer" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor" \
+  --command-name "floor: libraries and fonts" "$build/kalvenor_floor start $floor_args" \
+  --command-name "floor: text laid out" "$build/kalvenor_floor layout $floor_args" \
+  --command-name "floor: text in two PDFs" "$build/kalvenor_floor pdf $floor_args" \
   --command-name "cupsfilter -m application/pdf (text)" "cupsfilter -m application/pdf $box/slip-text.txt" \
   --command-name "paps (text)" "paps $box/slip-text.txt" >&2
 grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench: the job failed" >&2; exit 1; }
 echo
-echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs:"
-python3 "$root/bench/report.py" "$box/folder.json"
+echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
+  "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
+python3 "$root/bench/report.py" "$box/folder.json" vs=6,7
 
 # --- through CUPS ---------------------------------------------------------------
 if [ "$(id -u)" -ne 0 ]; then

@@ -62,6 +62,7 @@ if len(docs) < 2 or bad or qr != 1:
 print(f"job_bench: {len(docs)} copies, each with EAN and Code 128; one QR code", file=sys.stderr)
 PY
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 hyperfine -N --warmup 3 --runs "$runs" --prepare "$prepare" --export-json "$box/results.json" \
   --command-name kalvenor "$kalvenor" \
   --command-name "cupsfilter (text only)" "$cupsfilter_cmd" \
@@ -77,5 +78,6 @@ m2=$(peak cupsfilter -m application/pdf "$box/slip-text.txt")
 m3=$(peak paps "$box/slip-text.txt")
 m4=$(peak qrencode -o "$box/out/qr.png" "$qr")
 echo
-echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs:"
+echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
+  "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
 python3 "$root/bench/report.py" "$box/results.json" 1="$m1" 2="$m2" 3="$m3" 4="$m4"
