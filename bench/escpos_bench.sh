@@ -2,7 +2,7 @@
 # Times the whole Kalvenor job on an ESC/POS receipt printer, on the slip of
 # bench/job_bench.sh (three-copy PAMI slip, 30 item lines, EAN, Code 128 and
 # the built-in QR code; two receipts):
-#   1. one hyperfine run, alternating:
+#   1. one hyperfine run:
 #        kalvenor, ESC/POS folder printer   two .prn streams (576 dots, 203 dpi)
 #        kalvenor, PDF folder printer       two PDFs
 #        floor: libraries and fonts         bench/floor.cc: the program's libraries
