@@ -108,8 +108,8 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   if (fonts_.insert(font).second) cairo_scaled_font_reference(font);
   cairo_glyph_t glyph{index, 0, 0};
   // The glyph is rendered on a square around its origin, reaching a little
-  // more than the font's size each way and further while ink touches the
-  // edge, then cut to its ink.
+  // more than the font's size each way and up to four times as far while
+  // ink touches the edge, then cut to its ink.
   cairo_matrix_t m;
   cairo_scaled_font_get_font_matrix(font, &m);
   const double em = std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) * scale;
@@ -121,7 +121,8 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   cairo_scaled_font_get_font_options(font, options);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
   Glyph image;
-  for (long reach = std::max(8L, std::lround(std::ceil(em * 1.25)));; reach *= 2) {
+  const long first_reach = std::max(8L, std::lround(std::ceil(em * 1.25)));
+  for (long reach = first_reach;; reach *= 2) {
     const int side = static_cast<int>(2 * reach);
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
     cairo_t* cr = cairo_create(surface);
@@ -147,7 +148,7 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
       }
     }
     const bool clipped = x1 > x0 && (x0 == 0 || y0 == 0 || x1 == side || y1 == side);
-    if (clipped && drawn && reach < 4096) {
+    if (clipped && drawn && reach < 4 * first_reach) {
       cairo_surface_destroy(surface);
       continue;
     }

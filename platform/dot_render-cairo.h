@@ -32,8 +32,12 @@ class DotRenderer {
   // page is dropped.
   void Fill(long x0, long y0, long x1, long y1, bool ink);
 
-  // True when DrawLayout can draw `layout`: it has no attributes (an
-  // underline) and no glyph its fonts lack, which pango draws as a box.
+  // Fonts larger than this many dots to the em are left to cairo: their
+  // glyph images would cost more than the page.
+  static constexpr double kMaxStampedEm = 256;
+
+  // True when PlaceGlyphs can place all of `layout`: it has no attributes
+  // (an underline) and no glyph its fonts lack, which pango draws as a box.
   static bool Stampable(PangoLayout* layout);
 
   // A glyph of a layout at its dot: cairo's glyph `index` of `font`.

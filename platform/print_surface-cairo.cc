@@ -666,18 +666,22 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
   }
 
   // The glyphs of a text on the dot page, from its measuring layout so that
-  // they stand where the PDF has them. False when cairo must draw the text.
+  // they stand where the PDF has them. False when cairo must draw the text:
+  // an underline, a glyph no font has, or letters larger than a receipt's.
   static bool PlaceTextDots(const TextOp& text, double s, std::vector<DotRenderer::PlacedGlyph>* glyphs) {
     TextEngine& engine = TextEngine::Get();
     std::shared_ptr<PangoLayout> layout = text.layout;
     if (layout == nullptr) layout.reset(engine.Layout(text.text, text.font), g_object_unref);
-    if (!DotRenderer::Stampable(layout.get())) return false;
+    if (std::abs(text.font.Size) * s * kTwipsPerPoint > DotRenderer::kMaxStampedEm ||
+        !DotRenderer::Stampable(layout.get())) {
+      return false;
+    }
     DotRenderer::PlaceGlyphs(layout.get(), text.x * s, text.y * s, s * kTwipsPerPoint,
                              [&engine](PangoFont* font) { return engine.DotFont(font); }, glyphs);
     return true;
   }
 
-  // A text with an underline or a glyph no font has, drawn by cairo.
+  // A text the dot page leaves to cairo, drawn over its own box.
   void DrawTextWithCairo(const TextOp& text, double s) {
     std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text.text, text.font);
     const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
