@@ -9,7 +9,9 @@ namespace kalvenor {
 namespace {
 
 // Cairo puts a glyph at the device pixel its origin rounds to, halves up.
-long RoundHalfUp(double v) { return static_cast<long>(std::floor(v + 0.5)); }
+// (lround of a whole number: far off the page it is some far-off value, not
+// undefined behaviour.)
+long RoundHalfUp(double v) { return std::lround(std::floor(v + 0.5)); }
 
 }  // namespace
 

@@ -846,14 +846,14 @@ class CairoCanvas : public Canvas, private CairoSurfaceBase {
   // Paints the whole pixels [x0, x1) x [y0, y1) in `color` (0x00BBGGRR), as
   // cairo fills a rectangle on pixel edges, without a path for every bar.
   void FillPixels(double x0, double y0, double x1, double y1, uint32_t color) {
-    const int left = static_cast<int>(std::clamp(x0, 0.0, static_cast<double>(width_)));
-    const int right = static_cast<int>(std::clamp(x1, 0.0, static_cast<double>(width_)));
-    const int top = static_cast<int>(std::clamp(y0, 0.0, static_cast<double>(height_)));
-    const int bottom = static_cast<int>(std::clamp(y1, 0.0, static_cast<double>(height_)));
-    if (left >= right || top >= bottom) return;
-    const uint32_t argb = 0xFF000000u | ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
+    // On the surface, whole pixels (the edges are whole already); NaN is 0.
+    auto pixel = [](double v, int limit) { return v > 0 ? (v < limit ? static_cast<int>(v) : limit) : 0; };
+    const int left = pixel(x0, width_), right = pixel(x1, width_);
+    const int top = pixel(y0, height_), bottom = pixel(y1, height_);
     cairo_surface_flush(surface_);
     unsigned char* data = cairo_image_surface_get_data(surface_);
+    if (left >= right || top >= bottom || data == nullptr) return;  // nothing to paint, or no surface
+    const uint32_t argb = 0xFF000000u | ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
     const int stride = cairo_image_surface_get_stride(surface_);
     for (int y = top; y < bottom; ++y) {
       auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
