@@ -69,6 +69,8 @@ void DotRenderer::Fill(long x0, long y0, long x1, long y1, bool ink) {
 }
 
 void DotRenderer::Stamp(const Glyph& glyph, long x, long y) {
+  constexpr long kFar = 1L << 40;  // no page is this long; the sums below stay in range
+  if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
   const int row_bytes = (glyph.width + 7) / 8;
   const long left = x + glyph.left;
   for (int r = 0; r < glyph.height; ++r) {
