@@ -209,15 +209,6 @@ void DotRenderer::PlaceGlyphs(PangoLayout* layout, double tx, double ty, double 
   pango_layout_iter_free(iter);
 }
 
-void DotRenderer::RenderGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale) {
-  std::set<GlyphKey> missing;
-  for (const PlacedGlyph& g : glyphs) {
-    GlyphKey key{g.font, scale, g.index};
-    if (glyphs_.count(key) == 0) missing.insert(key);
-  }
-  for (const GlyphKey& key : missing) GlyphImage(std::get<0>(key), scale, std::get<2>(key));
-}
-
 void DotRenderer::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale) {
   for (const PlacedGlyph& g : glyphs) Stamp(GlyphImage(g.font, scale, g.index), g.x, g.y);
 }

@@ -55,11 +55,8 @@ class DotRenderer {
                           const std::function<cairo_scaled_font_t*(PangoFont*)>& dot_font,
                           std::vector<PlacedGlyph>* glyphs);
 
-  // Renders the images of `glyphs` that are not kept yet, font by font: a
-  // hinted font set to another size runs its hinting program again.
-  void RenderGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale);
-
-  // Stamps `glyphs` (ink over what is there) at `scale` device units a point.
+  // Stamps `glyphs` (ink over what is there) at `scale` device units a
+  // point, rendering the images of those not kept yet.
   void DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale);
 
   // Lets `draw` paint with cairo (device units are dots) over the box

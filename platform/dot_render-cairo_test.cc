@@ -45,7 +45,6 @@ TEST(DotRenderer, GlyphsLandOnTheDotsCairoDraws) {
         DotRenderer::PlaceGlyphs(layout.get(), tx, ty, scale,
                                  [](PangoFont* f) { return pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(f)); },
                                  &glyphs);
-        dots.RenderGlyphs(glyphs, scale);
         dots.DrawGlyphs(glyphs, scale);
         DotPage page = dots.Take();
 

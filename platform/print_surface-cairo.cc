@@ -380,7 +380,6 @@ bool InkArgb(uint32_t argb) {
 // modules of a symbol become whole, equal numbers of dots.
 void DrawPictureDots(DotRenderer& dots, const PictureData& picture, double x, double y, double s) {
   const long ox = std::lround(x * s), oy = std::lround(y * s);
-  auto fill = [&dots](long x0, long y0, long x1, long y1, bool ink) { dots.Fill(x0, y0, x1, y1, ink); };
   const long right = ox + std::lround(picture.width_twips * s);
   const long bottom = oy + std::lround(picture.height_twips * s);
   const bool opaque_background = picture.has_background && (picture.background_argb >> 24) == 0xFF;
@@ -398,12 +397,12 @@ void DrawPictureDots(DotRenderer& dots, const PictureData& picture, double x, do
         bool opaque = (first >> 24) == 0xFF;
         int end = px + 1;
         while (end < pw && InkArgb(row[end]) == ink && ((row[end] >> 24) == 0xFF) == opaque) ++end;
-        if (ink || opaque) fill(ox + px * kx, oy + py * ky, ox + end * kx, oy + (py + 1) * ky, ink);
+        if (ink || opaque) dots.Fill(ox + px * kx, oy + py * ky, ox + end * kx, oy + (py + 1) * ky, ink);
         px = end;
       }
     }
   }
-  if (picture.has_background) fill(ox, oy, right, bottom, InkArgb(picture.background_argb));
+  if (picture.has_background) dots.Fill(ox, oy, right, bottom, InkArgb(picture.background_argb));
   if (!picture.rects.empty()) {
     std::function<long(double)> fx = [&](double v) { return std::lround((x + v) * s); };
     std::function<long(double)> fy = [&](double v) { return std::lround((y + v) * s); };
@@ -417,7 +416,7 @@ void DrawPictureDots(DotRenderer& dots, const PictureData& picture, double x, do
     }
     const bool ink = InkArgb(picture.fill_argb);
     for (const PictureData::Rect& r : picture.rects) {
-      fill(fx(r.x), fy(r.y), fx(r.x + r.w), fy(r.y + r.h), ink);
+      dots.Fill(fx(r.x), fy(r.y), fx(r.x + r.w), fy(r.y + r.h), ink);
     }
   }
 }
@@ -626,26 +625,15 @@ class CairoPrinter : public Printer, private CairoSurfaceBase {
     }
     const int width = output.width_dots, rows = std::max(1, static_cast<int>(height));
     dots_.Begin(width, rows);
-    // The glyphs of all texts are placed first, so that each missing glyph
-    // image is rendered in one pass over its font.
     const double scale = s * kTwipsPerPoint;
-    std::vector<std::vector<DotRenderer::PlacedGlyph>> placed(ops_.size());
-    std::vector<bool> by_cairo(ops_.size(), false);
-    std::vector<DotRenderer::PlacedGlyph> all;
-    for (size_t i = 0; i < ops_.size(); ++i) {
-      if (const auto* text = std::get_if<TextOp>(&ops_[i])) {
-        by_cairo[i] = !PlaceTextDots(*text, s, &placed[i]);
-        all.insert(all.end(), placed[i].begin(), placed[i].end());
-      }
-    }
-    dots_.RenderGlyphs(all, scale);
-    for (size_t i = 0; i < ops_.size(); ++i) {
-      const DrawOp& op = ops_[i];
+    std::vector<DotRenderer::PlacedGlyph> glyphs;
+    for (const DrawOp& op : ops_) {
       if (const auto* text = std::get_if<TextOp>(&op)) {
-        if (by_cairo[i]) {
-          DrawTextWithCairo(*text, s);
+        glyphs.clear();
+        if (PlaceTextDots(*text, s, &glyphs)) {
+          dots_.DrawGlyphs(glyphs, scale);
         } else {
-          dots_.DrawGlyphs(placed[i], scale);
+          DrawTextWithCairo(*text, s);
         }
       } else if (const auto* line = std::get_if<LineOp>(&op)) {
         // Lines keep cairo's coverage, over a box just around them.
