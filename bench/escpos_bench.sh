@@ -10,9 +10,10 @@
 #        floor: text in two PDFs              laid out, then also drawn in two PDFs
 #        cupsfilter                         CUPS's text-to-PDF of the slip's text alone
 #        paps                               pango's text to PostScript of the text alone
-#      with each median's ratio to cupsfilter and to paps. The floors are
-#      what no job can undercut: one of an ESC/POS printer lays out its text
-#      at least, one of a PDF printer also draws two PDFs.
+#      with each median's ratio to cupsfilter and to paps, the peak memory
+#      of the jobs and the floor, and their instructions (bench/instructions.sh). The
+#      floors are what no job can undercut: one of an ESC/POS printer lays
+#      out its text at least, one of a PDF printer also draws two PDFs.
 #   2. through CUPS (root): from start until the stand-in ESC/POS printer
 #      (testing/escpos_printer.py behind a raw queue) has received the last
 #      byte of the last receipt, against `lp` of the slip's text on the
@@ -33,35 +34,15 @@ done
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target kalvenor kalvenor_floor >/dev/null
 
-box=$(mktemp -d "${TMPDIR:-/tmp}/kalvenor-escpos-bench.XXXXXX")
+source "$root/bench/sample_box.sh"
+mkdir -p "$box/printer"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$box"
 }
 trap cleanup EXIT
-chmod 755 "$box"
-mkdir -p "$box"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS,pdf/COMANDERA,escpos/COMANDERA,printer}
-cp "$root/examples/KALVENOR.INI" "$box/C/CAJA/"
-cp "$root/examples/COMANRNG.ZOV" "$box/C/ZOV/"
-cp "$root/examples/R-001234.csv" "$box/C/CAE/RTA/"
-python3 "$root/bench/make_slip.py" sample "$box/slip.txt"
-python3 "$root/bench/make_slip.py" text "$box/slip.txt" "$box/slip-text.txt"
-chmod 644 "$box/slip-text.txt"
-printf 'kalvenor-output=escpos\n' >"$box/escpos/COMANDERA/kalvenor-options"
-export KALVENOR_DRIVE_C="$box/C" KALVENOR_DRIVE_H="$box/H"
-unset KALVENOR_PRINTER_DIR KALVENOR_QR_SERVICE KALVENOR_TRACE KALVENOR_CUPS_WAIT
-cd "$box/C/CAJA"
-job=("$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S)
 kalvenor="$build/kalvenor '\\VENTAS\\C0001234.TXT' '\\VENTAS\\LOG.TXT' N S"
-
-# Every run starts from the host's slip (a job rewrites it) and empty printers.
-cat >"$box/prepare" <<PREP
-#!/bin/sh
-cp "$box/slip.txt" "$box/C/VENTAS/C0001234.TXT"
-rm -f "$box"/pdf/COMANDERA/*.pdf "$box"/escpos/COMANDERA/*.prn
-PREP
-chmod +x "$box/prepare"
 
 # The job must print what the benchmark claims: two receipts, each stream
 # read strictly.
@@ -87,7 +68,16 @@ grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench
 echo
 echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
   "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
-python3 "$root/bench/report.py" "$box/folder.json" vs=6,7
+# Peak memory (resident set) of one run of each job and of the last floor.
+peak() { "$box/prepare"; /usr/bin/time -f %M -o "$box/mem" "$@" >/dev/null 2>&1; cat "$box/mem"; }
+m1=$(KALVENOR_PRINTER_DIR="$box/escpos" peak "${job[@]}")
+m2=$(KALVENOR_PRINTER_DIR="$box/pdf" peak "${job[@]}")
+m5=$(peak $build/kalvenor_floor pdf $floor_args)
+python3 "$root/bench/report.py" "$box/folder.json" vs=6,7 1="$m1" 2="$m2" 5="$m5"
+
+# Instructions (callgrind) of each job and of the floor.
+echo
+"$root/bench/instructions.sh" "$build"
 
 # --- through CUPS ---------------------------------------------------------------
 if [ "$(id -u)" -ne 0 ]; then

@@ -19,24 +19,11 @@ done
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target kalvenor >/dev/null
 
-# --- the sandbox: drives C: and H:, one folder printer -------------------------
-box=$(mktemp -d "${TMPDIR:-/tmp}/kalvenor-bench.XXXXXX")
+# --- the sandbox: drives C: and H:, the PDF folder printer -------------------
+source "$root/bench/sample_box.sh"
 trap 'rm -rf "$box"' EXIT
-mkdir -p "$box"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS,printers/COMANDERA,out}
-cp "$root/examples/KALVENOR.INI" "$box/C/CAJA/"
-cp "$root/examples/COMANRNG.ZOV" "$box/C/ZOV/"
-cp "$root/examples/R-001234.csv" "$box/C/CAE/RTA/"
-python3 "$root/bench/make_slip.py" sample "$box/slip.txt"
-python3 "$root/bench/make_slip.py" text "$box/slip.txt" "$box/slip-text.txt"
-cp "$box/slip.txt" "$box/C/VENTAS/C0001234.TXT"
-export KALVENOR_DRIVE_C="$box/C" KALVENOR_DRIVE_H="$box/H" KALVENOR_PRINTER_DIR="$box/printers"
-unset KALVENOR_QR_SERVICE KALVENOR_TRACE
-cd "$box/C/CAJA"
-
-# Every run starts from the host's slip (a job rewrites it) and an empty printer.
-printf '#!/bin/sh\ncp "%s/slip.txt" "%s/C/VENTAS/C0001234.TXT"\nrm -f "%s"/printers/COMANDERA/*\n' \
-  "$box" "$box" "$box" >"$box/prepare"
-chmod +x "$box/prepare"
+mkdir -p "$box/out"
+export KALVENOR_PRINTER_DIR="$box/pdf"
 prepare="$box/prepare"
 qr=$(tail -n 1 "$root/examples/R-001234.csv" | tr -d '\r' | awk -F';' '{print $NF}')
 kalvenor="$build/kalvenor '\\VENTAS\\C0001234.TXT' '\\VENTAS\\LOG.TXT' N S"
@@ -44,23 +31,11 @@ cupsfilter_cmd="cupsfilter -m application/pdf $box/slip-text.txt"
 paps_cmd="paps $box/slip-text.txt"
 symbols="sh -c 'zint -b 13 -d 000000000123 -o $box/out/ean.png && zint -b 20 -d 12345678901234567890 -o $box/out/c128.png && qrencode -o $box/out/qr.png \"$qr\"'"
 
-# The job must draw what the benchmark claims: on every printed copy the EAN
-# (4095 x 1785 twips) and the Code 128 (7665 x 1275), and the QR code
-# (1500 x 1500) once.
+# The job must draw what the benchmark claims: both barcodes on every
+# printed copy and the QR code once.
 "$prepare"
 KALVENOR_TRACE="$box/trace.jsonl" "$build/kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S
-python3 - "$box/trace.jsonl" <<'PY'
-import collections, json, sys
-ops = [json.loads(l) for l in open(sys.argv[1])]
-docs = {o["doc"] for o in ops if o["op"] == "enddoc"}
-sizes = collections.Counter((o["doc"], o["w"], o["h"]) for o in ops if o["op"] == "picture")
-bad = [d for d in docs if sizes[(d, 4095, 1785)] != 1 or sizes[(d, 7665, 1275)] != 1]
-qr = sum(n for (d, w, h), n in sizes.items() if (w, h) == (1500, 1500))
-if len(docs) < 2 or bad or qr != 1:
-    sys.exit(f"job_bench: the sample does not draw its symbols (copies {sorted(docs)}, "
-             f"without both barcodes {bad}, QR codes {qr})")
-print(f"job_bench: {len(docs)} copies, each with EAN and Code 128; one QR code", file=sys.stderr)
-PY
+python3 "$root/bench/check_symbols.py" "$box/trace.jsonl" job_bench
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 hyperfine -N --warmup 3 --runs "$runs" --prepare "$prepare" --export-json "$box/results.json" \
