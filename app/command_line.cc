@@ -1,7 +1,7 @@
 // The command-line splitter.
 #include "app/command_line.h"
 
-#include "platform/code_page.h"
+#include "base/code_page.h"
 
 namespace kalvenor {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/text.h"
+#include "base/text.h"
 
 namespace kalvenor {
 

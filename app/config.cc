@@ -3,9 +3,9 @@
 
 #include <new>
 
-#include "platform/code_page.h"
-#include "platform/locale_number.h"
-#include "platform/run_time_error.h"
+#include "base/code_page.h"
+#include "base/locale_number.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 namespace {

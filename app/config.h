@@ -4,7 +4,7 @@
 #define KALVENOR_APP_CONFIG_H_
 
 #include "printing/job_state.h"
-#include "platform/host.h"
+#include "host/host.h"
 
 namespace kalvenor {
 

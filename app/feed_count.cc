@@ -1,9 +1,9 @@
 // The feed-count file reader.
 #include "app/feed_count.h"
 
-#include "platform/code_page.h"
-#include "platform/locale_number.h"
-#include "platform/run_time_error.h"
+#include "base/code_page.h"
+#include "base/locale_number.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 namespace {

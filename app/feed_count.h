@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/host.h"
+#include "host/host.h"
 
 namespace kalvenor {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "printing/job_state.h"
-#include "platform/host.h"
+#include "host/host.h"
 
 namespace kalvenor {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "app/job.h"
-#include "platform/host.h"
+#include "app/real_host.h"
 
 #ifndef KALVENOR_VERSION
 #define KALVENOR_VERSION "unknown"

@@ -3,8 +3,8 @@
 #include "barcode_form/frm_cod_barra.h"
 #include "barcode_form/sharp_picture.h"
 #include "code128/barcode128.h"
-#include "platform/run_time_error.h"
-#include "platform/units.h"
+#include "base/run_time_error.h"
+#include "base/units.h"
 
 namespace kalvenor {
 

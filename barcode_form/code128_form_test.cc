@@ -2,7 +2,7 @@
 
 #include "barcode_form/frm_cod_barra.h"
 #include "code128/barcode128.h"
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 #include "testing/barcode_testing.h"
 
 namespace kalvenor {

@@ -4,7 +4,7 @@
 
 #include "barcode_form/frm_cod_barra.h"
 #include "barcode_form/sharp_picture.h"
-#include "platform/units.h"
+#include "base/units.h"
 
 namespace kalvenor {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "barcode_form/sharp_picture.h"
-#include "platform/units.h"
+#include "base/units.h"
 
 namespace kalvenor {
 
@@ -43,7 +43,7 @@ void SetUpPictureBox(frmCodBarra::PictureBox& box, const frmCodBarra::Control& d
 
 }  // namespace
 
-frmCodBarra::frmCodBarra(Host& host) : frmCodBarra(host, MakeCanvas, MakeSystemClipboard(host.env)) {}
+frmCodBarra::frmCodBarra(Host& host) : frmCodBarra(host, MakeCanvas, nullptr) {}
 
 frmCodBarra::frmCodBarra(Host& host, CanvasMaker make_canvas,
                          std::unique_ptr<Clipboard> clipboard)

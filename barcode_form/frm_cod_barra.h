@@ -11,11 +11,11 @@
 #include <map>
 #include <memory>
 
-#include "platform/clipboard.h"
-#include "platform/host.h"
-#include "platform/text.h"
-#include "platform/canvas.h"
-#include "platform/picture.h"
+#include "barcode_form/clipboard.h"
+#include "host/host.h"
+#include "base/text.h"
+#include "render/canvas.h"
+#include "render/picture.h"
 
 namespace kalvenor {
 
@@ -43,7 +43,7 @@ class frmCodBarra {
     Picture Image() const { return canvas->Image(); }
   };
 
-  // Real canvases and the desktop clipboard.
+  // Real canvases and no clipboard (copying warns).
   explicit frmCodBarra(Host& host);
   frmCodBarra(Host& host, CanvasMaker make_canvas, std::unique_ptr<Clipboard> clipboard);
   frmCodBarra(const frmCodBarra&) = delete;

@@ -6,7 +6,7 @@
 #ifndef KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 #define KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 
-#include "platform/picture.h"
+#include "render/picture.h"
 
 namespace kalvenor {
 

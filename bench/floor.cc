@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cairo_surfaces.h"
+#include "printers/cairo_printer.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Code 128 engine: symbol table, module patterns, font text and drawing.
 #include "code128/barcode128.h"
 
-#include "platform/code_page.h"
-#include "platform/run_time_error.h"
-#include "platform/units.h"
+#include "base/code_page.h"
+#include "base/run_time_error.h"
+#include "base/units.h"
 
 namespace kalvenor {
 

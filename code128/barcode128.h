@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "code128/c128_table.h"
-#include "platform/text.h"
-#include "platform/print_surface.h"
+#include "base/text.h"
+#include "render/print_surface.h"
 
 namespace kalvenor {
 

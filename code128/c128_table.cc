@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/text.h"
+#include "base/text.h"
 
 namespace kalvenor {
 

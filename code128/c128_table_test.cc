@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "code128/barcode128.h"
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 

@@ -10,8 +10,8 @@
 #include "barcode_form/frm_cod_barra.h"
 #include "code128/barcode128.h"
 #include "fuzz/fuzz_host.h"
-#include "platform/code_page.h"
-#include "platform/run_time_error.h"
+#include "base/code_page.h"
+#include "base/run_time_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kalvenor;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz/fuzz_host.h"
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 #include "printing/cae_reply.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,8 +8,8 @@
 
 #include "app/command_line.h"
 #include "fuzz/fuzz_host.h"
-#include "platform/dos_path.h"
-#include "platform/run_time_error.h"
+#include "host/dos_path.h"
+#include "base/run_time_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace kalvenor;

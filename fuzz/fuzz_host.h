@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/host.h"
+#include "host/host.h"
 #include "testing/fake_host.h"
 #include "fuzz/memory_file_system.h"
 

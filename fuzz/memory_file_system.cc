@@ -1,8 +1,8 @@
 // The in-memory file system of tests and fuzz targets.
 #include "fuzz/memory_file_system.h"
 
-#include "platform/dos_path.h"
-#include "platform/run_time_error.h"
+#include "host/dos_path.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 void MemoryFileSystem::Put(const std::string& host_path, const std::string& bytes) {

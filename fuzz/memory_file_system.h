@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "platform/file_system.h"
+#include "host/file_system.h"
 
 namespace kalvenor {
 

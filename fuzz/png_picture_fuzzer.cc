@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/fuzz_host.h"
-#include "platform/http.h"
+#include "net/http.h"
 #include "qr/image_conversion.h"
 #include "qr/qr_code.h"
 

@@ -1,8 +1,8 @@
 // The C.A.E. reply file reader.
 #include "printing/cae_reply.h"
 
-#include "platform/code_page.h"
-#include "platform/run_time_error.h"
+#include "base/code_page.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 

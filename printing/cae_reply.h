@@ -4,8 +4,8 @@
 #define KALVENOR_PRINTING_CAE_REPLY_H_
 
 #include "printing/job_state.h"
-#include "platform/host.h"
-#include "platform/text.h"
+#include "host/host.h"
+#include "base/text.h"
 
 namespace kalvenor {
 

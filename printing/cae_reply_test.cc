@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 #include "printing/receipt_qr.h"
 #include "testing/barcode_testing.h"
 

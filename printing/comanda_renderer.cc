@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "barcode_form/frm_cod_barra.h"
-#include "platform/code_page.h"
-#include "platform/text_stream.h"
+#include "base/code_page.h"
+#include "host/text_stream.h"
 #include "printing/section_lists.h"
 #include "printing/slip_file.h"
 #include "printing/receipt_renderer.h"

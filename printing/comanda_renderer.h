@@ -4,7 +4,7 @@
 #define KALVENOR_PRINTING_COMANDA_RENDERER_H_
 
 #include "printing/job_state.h"
-#include "platform/host.h"
+#include "host/host.h"
 
 namespace kalvenor {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 #include "printing/slip_file.h"
 #include "testing/fake_host.h"
 

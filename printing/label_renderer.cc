@@ -1,9 +1,9 @@
 // The label renderer.
 #include "printing/label_renderer.h"
 
-#include "platform/locale_number.h"
-#include "platform/run_time_error.h"
-#include "platform/text_stream.h"
+#include "base/locale_number.h"
+#include "base/run_time_error.h"
+#include "host/text_stream.h"
 #include "printing/printer_selection.h"
 
 namespace kalvenor {

@@ -3,8 +3,8 @@
 #define KALVENOR_PRINTING_PRINTER_SELECTION_H_
 
 #include "printing/job_state.h"
-#include "platform/trace.h"
-#include "platform/printer.h"
+#include "base/trace.h"
+#include "printers/printer.h"
 
 namespace kalvenor {
 

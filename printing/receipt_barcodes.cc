@@ -1,7 +1,7 @@
 // Receipt barcode blocks.
 #include "printing/receipt_barcodes.h"
 
-#include "platform/run_time_error.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 

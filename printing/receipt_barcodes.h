@@ -5,7 +5,7 @@
 
 #include "printing/job_state.h"
 #include "barcode_form/frm_cod_barra.h"
-#include "platform/print_surface.h"
+#include "render/print_surface.h"
 
 namespace kalvenor {
 

@@ -3,8 +3,8 @@
 #define KALVENOR_PRINTING_RECEIPT_QR_H_
 
 #include "printing/job_state.h"
-#include "platform/host.h"
-#include "platform/print_surface.h"
+#include "host/host.h"
+#include "render/print_surface.h"
 
 namespace kalvenor {
 

@@ -1,8 +1,8 @@
 // The receipt renderer.
 #include "printing/receipt_renderer.h"
 
-#include "platform/locale_number.h"
-#include "platform/run_time_error.h"
+#include "base/locale_number.h"
+#include "base/run_time_error.h"
 #include "printing/printer_selection.h"
 #include "printing/receipt_barcodes.h"
 #include "printing/receipt_qr.h"

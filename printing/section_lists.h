@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/run_time_error.h"
-#include "platform/text.h"
+#include "base/run_time_error.h"
+#include "base/text.h"
 
 namespace kalvenor {
 

@@ -1,10 +1,10 @@
 // The slip file: cleaning pass and pre-scan.
 #include "printing/slip_file.h"
 
-#include "platform/code_page.h"
-#include "platform/locale_number.h"
-#include "platform/run_time_error.h"
-#include "platform/text_stream.h"
+#include "base/code_page.h"
+#include "base/locale_number.h"
+#include "base/run_time_error.h"
+#include "host/text_stream.h"
 
 namespace kalvenor {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "printing/job_state.h"
-#include "platform/host.h"
+#include "host/host.h"
 
 namespace kalvenor {
 

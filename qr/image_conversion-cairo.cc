@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/png.h"
+#include "render/png.h"
 #include "qr/image_conversion.h"
 
 namespace kalvenor {

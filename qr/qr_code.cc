@@ -1,9 +1,9 @@
 // QrCode: requests to the QR services and the built-in renderer.
 #include "qr/qr_code.h"
 
-#include "platform/code_page.h"
-#include "platform/http.h"
-#include "platform/run_time_error.h"
+#include "base/code_page.h"
+#include "net/http.h"
+#include "base/run_time_error.h"
 #include "qr/image_conversion.h"
 #include "qr/qr_render.h"
 #include "qr/qr_request.h"

@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/host.h"
-#include "platform/text.h"
-#include "platform/picture.h"
+#include "host/host.h"
+#include "base/text.h"
+#include "render/picture.h"
 
 namespace kalvenor {
 

@@ -3,7 +3,7 @@
 #ifndef KALVENOR_QR_QR_RENDER_H_
 #define KALVENOR_QR_QR_RENDER_H_
 
-#include "platform/picture.h"
+#include "render/picture.h"
 #include "qr/qr_request.h"
 
 namespace kalvenor {

@@ -3,7 +3,7 @@
 
 #include <iterator>
 
-#include "platform/code_page.h"
+#include "base/code_page.h"
 
 namespace kalvenor {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/text.h"
+#include "base/text.h"
 
 namespace kalvenor {
 

@@ -9,8 +9,8 @@ import pathlib
 import re
 import sys
 
-LAYERS = [["platform"], ["code128"], ["barcode_form", "qr"], ["printing"], ["app"],
-          ["testing"], ["tests", "fuzz", "bench"]]
+LAYERS = [["base"], ["render"], ["printers"], ["net"], ["host"], ["code128"], ["barcode_form", "qr"],
+          ["printing"], ["app"], ["desktop"], ["testing"], ["tests", "fuzz", "bench"]]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^/"]+)/')
 

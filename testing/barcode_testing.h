@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "barcode_form/frm_cod_barra.h"
-#include "platform/canvas.h"
+#include "render/canvas.h"
 #include "qr/image_conversion.h"
 #include "testing/fake_host.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host.h"
-#include "platform/printer.h"
+#include "host/host.h"
+#include "printers/printer.h"
 
 namespace kalvenor {
 

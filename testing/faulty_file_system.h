@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/file_system.h"
-#include "platform/run_time_error.h"
+#include "host/file_system.h"
+#include "base/run_time_error.h"
 
 namespace kalvenor {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "platform/cairo_surfaces.h"
+#include "printers/cairo_printer.h"
 
 extern char** environ;
 

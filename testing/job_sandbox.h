@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/host.h"
-#include "platform/printers.h"
+#include "host/host.h"
+#include "printers/printers.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {

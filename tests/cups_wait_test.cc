@@ -6,7 +6,7 @@
 #include <regex>
 
 #include "app/job.h"
-#include "platform/printers.h"
+#include "printers/printers.h"
 #include "testing/job_sandbox.h"
 
 namespace kalvenor {

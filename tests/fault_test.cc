@@ -9,7 +9,7 @@
 #include <regex>
 
 #include "app/job.h"
-#include "platform/printers.h"
+#include "printers/printers.h"
 #include "testing/faulty_file_system.h"
 #include "testing/job_sandbox.h"
 

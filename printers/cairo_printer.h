@@ -1,0 +1,29 @@
+// The cairo/pango print surfaces: the printer (one roll-paper PDF page per
+// document) and the off-screen canvases of render/canvas.h.
+#ifndef KALVENOR_PRINTERS_CAIRO_PRINTER_H_
+#define KALVENOR_PRINTERS_CAIRO_PRINTER_H_
+
+#include <memory>
+#include <string>
+
+#include "printers/printers.h"
+#include "base/trace.h"
+#include "printers/printer.h"
+
+namespace kalvenor {
+
+// Makes the program's own fontconfig configuration current before the first
+// text is laid out: the system's font folders and caches, the generic
+// families, and the font aliases of `conf_path` (a fontconfig file; none when
+// empty or unreadable).
+void LoadFontConfiguration(const std::string& conf_path);
+
+// The printer surface over `printers`. Every ended document with output is
+// rendered as one PDF page, 80 mm wide unless the printer states its media
+// width, as long as its content, and handed to the current printer.
+// `trace` may be null.
+std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Trace* trace);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_PRINTERS_CAIRO_PRINTER_H_

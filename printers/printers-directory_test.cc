@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+
+#include "printers/printers.h"
+#include "testing/fake_host.h"
+
+namespace kalvenor {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FolderPrinters, NamesInByteOrderAndDefaultChoice) {
+  Sandbox sandbox;
+  for (const char* name : {"b", "a", "Z-2", "_x", "A"}) sandbox.MakeFolder(name);
+  sandbox.Write("loose.pdf", "not a printer");
+  // An unknown name falls back to the first; names match exactly, case included.
+  const std::pair<std::string, int> cases[] = {{"a", 3}, {"missing", 0}, {"B", 0}};
+  for (const auto& [default_name, index] : cases) {
+    auto printers = MakeFolderPrinters(sandbox.root(), default_name);
+    EXPECT_EQ(printers->Names(), (std::vector<std::string>{"A", "Z-2", "_x", "a", "b"}));
+    EXPECT_EQ(printers->DefaultIndex(), index) << default_name;
+  }
+  auto none = MakeFolderPrinters(sandbox.Path("does-not-exist"), "x");
+  EXPECT_TRUE(none->Names().empty());
+  EXPECT_EQ(none->DefaultIndex(), -1);
+}
+
+TEST(FolderPrinters, NumberingContinuesAfterTheHighest) {
+  Sandbox sandbox;
+  sandbox.MakeFolder("fresh");
+  for (const char* name : {"000007.pdf", "000003.pdf", "12.pdf", "000099.txt", "1234567890.pdf",
+                           "x12.pdf", "notes"}) {
+    sandbox.Write(std::string("used/") + name, "old");
+  }
+  auto printers = MakeFolderPrinters(sandbox.root(), "");
+  for (const char* file : {"fresh/000001.pdf", "fresh/000002.pdf", "used/000013.pdf", "used/000014.pdf"}) {
+    std::string printer(file, 4 + (file[0] == 'f'));
+    std::string pdf = std::string("%PDF-1.4 ") + file;
+    EXPECT_EQ(printers->Submit(printer, pdf, "title"), sandbox.Path(file));
+    EXPECT_EQ(sandbox.Read(file), pdf);
+  }
+  // Nothing else appears: no temporary file is left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.Path("fresh")), fs::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.Path("used")), fs::directory_iterator()), 9);
+  EXPECT_EQ(sandbox.Read("used/000007.pdf"), "old");
+}
+
+TEST(FolderPrinters, MediaWidthFromOptionalFile) {
+  Sandbox sandbox;
+  sandbox.MakeFolder("plain");
+  sandbox.Write("narrow/media-width-mm", "58\n");
+  sandbox.Write("garbage/media-width-mm", "wide");
+  auto printers = MakeFolderPrinters(sandbox.root(), "");
+  const std::pair<const char*, int> widths[] = {{"narrow", 58}, {"plain", 0}, {"garbage", 0}};
+  for (auto [name, width] : widths) EXPECT_EQ(printers->MediaWidthMm(name), width) << name;
+}
+
+}  // namespace
+}  // namespace kalvenor

@@ -1,0 +1,238 @@
+// The one-bit dot page of a receipt printer, drawn without a grey image of
+// the whole page.
+#include "render/dot_render-cairo.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalvenor {
+namespace {
+
+// Cairo puts a glyph at the device pixel its origin rounds to, halves up.
+// (lround of a whole number: far off the page it is some far-off value, not
+// undefined behaviour.)
+long RoundHalfUp(double v) { return std::lround(std::floor(v + 0.5)); }
+
+}  // namespace
+
+bool DotRenderer::Stampable(PangoLayout* layout) {
+  if (pango_layout_get_attributes(layout) != nullptr) return false;
+  for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
+    for (GSList* r = static_cast<PangoLayoutLine*>(l->data)->runs; r != nullptr; r = r->next) {
+      const PangoGlyphString* glyphs = static_cast<PangoGlyphItem*>(r->data)->glyphs;
+      for (int i = 0; i < glyphs->num_glyphs; ++i) {
+        PangoGlyph g = glyphs->glyphs[i].glyph;
+        if ((g & PANGO_GLYPH_UNKNOWN_FLAG) != 0 && g != (0x20 | PANGO_GLYPH_UNKNOWN_FLAG)) return false;
+      }
+    }
+  }
+  return true;
+}
+
+DotRenderer::~DotRenderer() {
+  for (cairo_scaled_font_t* font : fonts_) cairo_scaled_font_destroy(font);
+}
+
+void DotRenderer::Begin(int width, int rows) {
+  width_ = width;
+  page_.width_bytes = width / 8;
+  page_.height = rows;
+  page_.bits.assign(static_cast<size_t>(page_.width_bytes) * rows, 0);
+}
+
+DotPage DotRenderer::Take() {
+  DotPage page = std::move(page_);
+  page_ = DotPage();
+  width_ = 0;
+  return page;
+}
+
+void DotRenderer::Fill(long x0, long y0, long x1, long y1, bool ink) {
+  x0 = std::max(x0, 0L);
+  y0 = std::max(y0, 0L);
+  x1 = std::min<long>(x1, width_);
+  y1 = std::min<long>(y1, page_.height);
+  if (x0 >= x1) return;
+  // Bytes first..last, the first and last only in part.
+  const long first = x0 / 8, last = (x1 - 1) / 8;
+  const auto head = static_cast<uint8_t>(0xFF >> (x0 % 8));
+  const auto tail = static_cast<uint8_t>(0xFF << (7 - (x1 - 1) % 8));
+  for (long y = y0; y < y1; ++y) {
+    uint8_t* row = page_.bits.data() + static_cast<size_t>(y) * page_.width_bytes;
+    for (long b = first; b <= last; ++b) {
+      uint8_t mask = 0xFF;
+      if (b == first) mask &= head;
+      if (b == last) mask &= tail;
+      row[b] = ink ? row[b] | mask : row[b] & ~mask;
+    }
+  }
+}
+
+void DotRenderer::Stamp(const Glyph& glyph, long x, long y) {
+  constexpr long kFar = 1L << 40;  // no page is this long; the sums below stay in range
+  if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
+  const int row_bytes = (glyph.width + 7) / 8;
+  const long left = x + glyph.left;
+  for (int r = 0; r < glyph.height; ++r) {
+    const long py = y + glyph.top + r;
+    if (py < 0 || py >= page_.height) continue;
+    const uint8_t* src = glyph.bits.data() + static_cast<size_t>(r) * row_bytes;
+    uint8_t* dst = page_.bits.data() + static_cast<size_t>(py) * page_.width_bytes;
+    for (int b = 0; b < row_bytes; ++b) {
+      if (src[b] == 0) continue;
+      const long px = left + 8L * b;  // the dot of this byte's first bit
+      if (px >= 0) {
+        // Bytes past the page's width fall off it; its width is whole bytes.
+        const long at = px / 8, shift = px % 8;
+        if (at < page_.width_bytes) dst[at] |= static_cast<uint8_t>(src[b] >> shift);
+        if (shift != 0 && at + 1 < page_.width_bytes) dst[at + 1] |= static_cast<uint8_t>(src[b] << (8 - shift));
+        continue;
+      }
+      for (int c = 0; c < 8; ++c) {
+        if ((src[b] & (0x80 >> c)) != 0 && px + c >= 0) dst[(px + c) / 8] |= 0x80 >> ((px + c) % 8);
+      }
+    }
+  }
+}
+
+void DotRenderer::Merge(const unsigned char* data, int stride, int width, int height, long x0, long y0,
+                        bool ink) {
+  for (int r = 0; r < height; ++r) {
+    const unsigned char* row = data + static_cast<size_t>(r) * stride;
+    for (int c = 0; c < width; ++c) {
+      if (row[c] >= 128) Fill(x0 + c, y0 + r, x0 + c + 1, y0 + r + 1, ink);
+    }
+  }
+}
+
+const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, double scale,
+                                                    unsigned long index) {
+  GlyphKey key{font, scale, index};
+  if (auto known = glyphs_.find(key); known != glyphs_.end()) return known->second;
+  if (fonts_.insert(font).second) cairo_scaled_font_reference(font);
+  cairo_glyph_t glyph{index, 0, 0};
+  // The glyph is rendered on a square around its origin, reaching a little
+  // more than the font's size each way and up to four times as far while
+  // ink touches the edge, then cut to its ink.
+  cairo_matrix_t m;
+  cairo_scaled_font_get_font_matrix(font, &m);
+  const double em = std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) * scale;
+  // The font's own options, but with hinted metrics: with unhinted ones
+  // cairo measures each glyph at the size of the font's design grid, and a
+  // hinted TrueType font runs its set-up program again at each change of
+  // size, twice a glyph. The image is the same; positions come from pango.
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_scaled_font_get_font_options(font, options);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+  Glyph image;
+  const long first_reach = std::max(8L, std::lround(std::ceil(em * 1.25)));
+  for (long reach = first_reach;; reach *= 2) {
+    const int side = static_cast<int>(2 * reach);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+    cairo_translate(cr, static_cast<double>(reach), static_cast<double>(reach));
+    cairo_scale(cr, scale, scale);
+    cairo_set_font_face(cr, cairo_scaled_font_get_font_face(font));
+    cairo_set_font_matrix(cr, &m);
+    cairo_set_font_options(cr, options);
+    cairo_show_glyphs(cr, &glyph, 1);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const bool drawn = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    auto dark = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(data + y * stride)[x] >= 0x80000000u; };
+    int x0 = side, y0 = side, x1 = 0, y1 = 0;  // the ink's box
+    for (int y = 0; drawn && y < side; ++y) {
+      for (int x = 0; x < side; ++x) {
+        if (dark(x, y)) {
+          x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+        }
+      }
+    }
+    const bool clipped = x1 > x0 && (x0 == 0 || y0 == 0 || x1 == side || y1 == side);
+    if (clipped && drawn && reach < 4 * first_reach) {
+      cairo_surface_destroy(surface);
+      continue;
+    }
+    if (x1 > x0) {
+      const int row_bytes = (x1 - x0 + 7) / 8;
+      image = Glyph{static_cast<int>(x0 - reach), static_cast<int>(y0 - reach), x1 - x0, y1 - y0,
+                    std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (y1 - y0), 0)};
+      for (int y = y0; y < y1; ++y) {
+        for (int x = x0; x < x1; ++x) {
+          if (dark(x, y)) image.bits[(y - y0) * row_bytes + (x - x0) / 8] |= 0x80 >> ((x - x0) % 8);
+        }
+      }
+    }
+    cairo_surface_destroy(surface);
+    break;
+  }
+  cairo_font_options_destroy(options);
+  if (glyphs_.size() >= kMaxGlyphs) glyphs_.clear();  // memory stays bounded
+  return glyphs_.emplace(std::move(key), std::move(image)).first->second;
+}
+
+void DotRenderer::PlaceGlyphs(PangoLayout* layout, double tx, double ty, double scale,
+                              const std::function<cairo_scaled_font_t*(PangoFont*)>& dot_font,
+                              std::vector<PlacedGlyph>* glyphs) {
+  // The positions pango's cairo renderer gives each glyph, in the same
+  // arithmetic, so that every glyph lands on the dot cairo would put it on.
+  PangoLayoutIter* iter = pango_layout_get_iter(layout);
+  do {
+    PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+    const int baseline = pango_layout_iter_get_baseline(iter);
+    int x_off = 0;
+    for (GSList* r = line != nullptr ? line->runs : nullptr; r != nullptr; r = r->next) {
+      const auto* run = static_cast<PangoGlyphItem*>(r->data);
+      cairo_scaled_font_t* font = dot_font(run->item->analysis.font);
+      const double base_x = static_cast<double>(logical.x + x_off) / PANGO_SCALE;
+      const double base_y = static_cast<double>(baseline) / PANGO_SCALE;
+      int x_position = 0;
+      for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
+        const PangoGlyphInfo& info = run->glyphs->glyphs[i];
+        if (font != nullptr && info.glyph != PANGO_GLYPH_EMPTY && (info.glyph & PANGO_GLYPH_UNKNOWN_FLAG) == 0) {
+          const double cx = base_x + static_cast<double>(x_position + info.geometry.x_offset) / PANGO_SCALE;
+          const double cy = info.geometry.y_offset == 0
+                                ? base_y
+                                : base_y + static_cast<double>(info.geometry.y_offset) / PANGO_SCALE;
+          glyphs->push_back(PlacedGlyph{font, info.glyph, RoundHalfUp(scale * cx + tx), RoundHalfUp(scale * cy + ty)});
+        }
+        x_position += info.geometry.width;
+      }
+      x_off += pango_glyph_string_get_width(run->glyphs);
+    }
+  } while (pango_layout_iter_next_line(iter));
+  pango_layout_iter_free(iter);
+}
+
+void DotRenderer::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale) {
+  for (const PlacedGlyph& g : glyphs) Stamp(GlyphImage(g.font, scale, g.index), g.x, g.y);
+}
+
+void DotRenderer::DrawWithCairo(long x0, long y0, long x1, long y1, bool ink,
+                                const std::function<void(cairo_t*)>& draw) {
+  x0 = std::max(x0, 0L);
+  y0 = std::max(y0, 0L);
+  x1 = std::min<long>(x1, width_);
+  y1 = std::min<long>(y1, page_.height);
+  if (x1 <= x0 || y1 <= y0) return;
+  const int width = static_cast<int>(x1 - x0), height = static_cast<int>(y1 - y0);
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+  cairo_surface_set_device_offset(surface, static_cast<double>(-x0), static_cast<double>(-y0));
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_source_rgba(cr, 0, 0, 0, 1);
+  draw(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    Merge(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), width, height, x0, y0,
+          ink);
+  }
+  cairo_surface_destroy(surface);
+}
+
+}  // namespace kalvenor

@@ -1,0 +1,90 @@
+// Drawing on a printer's one-bit dot page. Glyphs are rendered by cairo once
+// per font, size and glyph and then stamped at their dot positions, so a page
+// costs about its ink rather than a grey image of its whole area.
+#ifndef KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
+#define KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <tuple>
+#include <vector>
+
+#include "render/dot_page.h"
+
+namespace kalvenor {
+
+class DotRenderer {
+ public:
+  DotRenderer() = default;
+  DotRenderer(const DotRenderer&) = delete;
+  DotRenderer& operator=(const DotRenderer&) = delete;
+  ~DotRenderer();
+
+  // Starts a blank page of `width` dots (a multiple of 8) by `rows`.
+  void Begin(int width, int rows);
+
+  // Sets (ink) or clears the dots of [x0, x1) x [y0, y1); what lies off the
+  // page is dropped.
+  void Fill(long x0, long y0, long x1, long y1, bool ink);
+
+  // Fonts larger than this many dots to the em are left to cairo: their
+  // glyph images would cost more than the page.
+  static constexpr double kMaxStampedEm = 256;
+
+  // True when PlaceGlyphs can place all of `layout`: it has no attributes
+  // (an underline) and no glyph its fonts lack, which pango draws as a box.
+  static bool Stampable(PangoLayout* layout);
+
+  // A glyph of a layout at its dot: cairo's glyph `index` of `font`.
+  struct PlacedGlyph {
+    cairo_scaled_font_t* font;
+    unsigned long index;
+    long x, y;
+  };
+
+  // Appends the glyphs of `layout`, drawn as cairo would with the
+  // transformation translate(tx, ty) then scale(scale): each at the dot its
+  // origin rounds to, in the font `dot_font` gives for the glyph's font (the
+  // same face and size, with the printer's hinting).
+  static void PlaceGlyphs(PangoLayout* layout, double tx, double ty, double scale,
+                          const std::function<cairo_scaled_font_t*(PangoFont*)>& dot_font,
+                          std::vector<PlacedGlyph>* glyphs);
+
+  // Stamps `glyphs` (ink over what is there) at `scale` device units a
+  // point, rendering the images of those not kept yet.
+  void DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale);
+
+  // Lets `draw` paint with cairo (device units are dots) over the box
+  // [x0, x1) x [y0, y1); the dots it covers at least half become ink or paper.
+  void DrawWithCairo(long x0, long y0, long x1, long y1, bool ink, const std::function<void(cairo_t*)>& draw);
+
+  // The finished page; the renderer is blank again.
+  DotPage Take();
+
+ private:
+  struct Glyph {
+    int left = 0, top = 0, width = 0, height = 0;  // dots from the glyph's origin
+    std::vector<uint8_t> bits;                   // rows of (width + 7) / 8 bytes, leftmost bit first
+  };
+  using GlyphKey = std::tuple<cairo_scaled_font_t*, double, unsigned long>;
+  static constexpr size_t kMaxGlyphs = 4096;
+
+  const Glyph& GlyphImage(cairo_scaled_font_t* font, double scale, unsigned long index);
+  void Stamp(const Glyph& glyph, long x, long y);
+  // Merges an A8 image whose top-left dot is (x0, y0).
+  void Merge(const unsigned char* data, int stride, int width, int height, long x0, long y0, bool ink);
+
+  DotPage page_;
+  int width_ = 0;
+  std::map<GlyphKey, Glyph> glyphs_;
+  std::set<cairo_scaled_font_t*> fonts_;  // referenced while their glyphs are kept
+};
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
