@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "printers/cairo_printer.h"
+#include "render/cairo_printer.h"
 #include "printers/printers.h"
 
 namespace kalvenor {

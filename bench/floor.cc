@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "printers/cairo_printer.h"
+#include "render/cairo_printer.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "net/http.h"
 #include "base/text.h"
 #include "base/trace.h"
-#include "printers/printer.h"
+#include "render/printer.h"
 
 namespace kalvenor {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "printers/printer_options.h"
-#include "render/dot_page.h"
+#include "printers/dot_page.h"
 
 namespace kalvenor {
 

@@ -4,7 +4,7 @@
 
 #include "printing/job_state.h"
 #include "base/trace.h"
-#include "printers/printer.h"
+#include "render/printer.h"
 
 namespace kalvenor {
 

@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-#include "render/dot_page.h"
+#include "printers/dot_page.h"
 
 namespace kalvenor {
 

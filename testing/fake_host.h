@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "printers/printer.h"
+#include "render/printer.h"
 
 namespace kalvenor {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <utility>
 
-#include "printers/cairo_printer.h"
+#include "render/cairo_printer.h"
 
 extern char** environ;
 

@@ -1,6 +1,6 @@
 // DotPage: the one-bit page of a dot printer, as drawn and as sent.
-#ifndef KALVENOR_RENDER_DOT_PAGE_H_
-#define KALVENOR_RENDER_DOT_PAGE_H_
+#ifndef KALVENOR_PRINTERS_DOT_PAGE_H_
+#define KALVENOR_PRINTERS_DOT_PAGE_H_
 
 #include <cstdint>
 #include <vector>
@@ -17,4 +17,4 @@ struct DotPage {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_RENDER_DOT_PAGE_H_
+#endif  // KALVENOR_PRINTERS_DOT_PAGE_H_

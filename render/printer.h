@@ -1,7 +1,7 @@
 // Printer: the print surface of the run's current printer, with the list of
 // installed printers it can switch between.
-#ifndef KALVENOR_PRINTERS_PRINTER_H_
-#define KALVENOR_PRINTERS_PRINTER_H_
+#ifndef KALVENOR_RENDER_PRINTER_H_
+#define KALVENOR_RENDER_PRINTER_H_
 
 #include <vector>
 
@@ -21,4 +21,4 @@ class Printer : public PrintSurface {
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTERS_PRINTER_H_
+#endif  // KALVENOR_RENDER_PRINTER_H_

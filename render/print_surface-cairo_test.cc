@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "printers/cairo_printer.h"
+#include "render/cairo_printer.h"
 #include "render/canvas.h"
 #include "testing/fake_host.h"
 

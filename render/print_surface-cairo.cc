@@ -17,7 +17,7 @@
 #include <variant>
 #include <vector>
 
-#include "printers/cairo_printer.h"
+#include "render/cairo_printer.h"
 #include "render/dot_render-cairo.h"
 #include "printers/escpos.h"
 #include "base/run_time_error.h"

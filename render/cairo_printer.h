@@ -1,14 +1,14 @@
 // The cairo/pango print surfaces: the printer (one roll-paper PDF page per
 // document) and the off-screen canvases of render/canvas.h.
-#ifndef KALVENOR_PRINTERS_CAIRO_PRINTER_H_
-#define KALVENOR_PRINTERS_CAIRO_PRINTER_H_
+#ifndef KALVENOR_RENDER_CAIRO_PRINTER_H_
+#define KALVENOR_RENDER_CAIRO_PRINTER_H_
 
 #include <memory>
 #include <string>
 
 #include "printers/printers.h"
 #include "base/trace.h"
-#include "printers/printer.h"
+#include "render/printer.h"
 
 namespace kalvenor {
 
@@ -26,4 +26,4 @@ std::unique_ptr<Printer> MakeCairoPrinter(std::unique_ptr<Printers> printers, Tr
 
 }  // namespace kalvenor
 
-#endif  // KALVENOR_PRINTERS_CAIRO_PRINTER_H_
+#endif  // KALVENOR_RENDER_CAIRO_PRINTER_H_
