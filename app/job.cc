@@ -24,7 +24,11 @@ namespace {
 bool IsOrdinaryFileAt(const Text& dos_path, Host& host) {
   try {
     return !dos_path.empty() && host.files->IsOrdinaryFile(host.files->HostPath(dos_path));
-  } catch (const RunTimeError&) {
+  } catch (const RunTimeError& error) {
+    if (host.trace) {
+      host.trace->Write("\"op\":\"probe\",\"path\":" + JsonText(dos_path) + ",\"error\":" +
+                        JsonText(FromUtf8(error.description())));
+    }
     return false;
   }
 }
@@ -84,12 +88,22 @@ bool WriteLog(const JobState& state, const Text& outcome, Host& host, std::strin
   try {
     host.files->WriteFileAtomic(host.files->HostPath(state.log_path), EncodeAnsi(log));
     return true;
-  } catch (const RunTimeError& error) {
-    *reason = error.description();
-  } catch (const std::exception& error) {
-    *reason = error.what();
+  } catch (...) {
+    *reason = ErrorFromException(std::current_exception()).description();
   }
   return false;
+}
+
+void ReportInternalError(const std::exception_ptr& exception, Host& host) {
+  std::string what = "unknown exception";
+  try {
+    std::rethrow_exception(exception);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "kalvenor: internal error: %s\n", what.c_str());
+  if (host.trace) host.trace->Write("\"op\":\"internal-error\",\"what\":" + JsonText(FromUtf8(what)));
 }
 
 }  // namespace
@@ -121,12 +135,14 @@ int RunJob(const std::string& command_line, Host& host) {
   Text outcome = u"Finalizo correctamente.";
   try {
     RunJobSteps(command_line, job, host);
-  } catch (const RunTimeError& error) {
+  } catch (...) {
+    // The one catch site. A failure that is not a run-time error is a fault
+    // of the program: the log gets the table's description, standard error
+    // and the trace the exception's own text for whoever looks into it.
+    std::exception_ptr exception = std::current_exception();
+    RunTimeError error = ErrorFromException(exception);
+    if (error.number() == kInternalError) ReportInternalError(exception, host);
     outcome = u"ERROR: " + FromUtf8(error.description());
-  } catch (const std::bad_alloc&) {
-    outcome = u"ERROR: Out of memory";
-  } catch (const std::exception& error) {
-    outcome = u"ERROR: " + FromUtf8(error.what());
   }
   std::string reason;
   if (!WriteLog(job.state, outcome, host, &reason)) {

@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/real_host.h"
@@ -76,7 +77,13 @@ class LazyHttp : public Http {
       tried_ = true;
       std::string error;
       auto make = Entry<decltype(&KalvenorNetMakeCurlHttp)>("KalvenorNetMakeCurlHttp", &error);
-      if (make != nullptr) real_.reset(make(&limits_));
+      if (make != nullptr) {
+        real_.reset(make(&limits_));
+      } else {
+        // The job goes on as without network; whoever looks into a missing
+        // QR code finds why on standard error.
+        std::fprintf(stderr, "kalvenor: no network requests: %s\n", error.c_str());
+      }
     }
     return real_.get();
   }

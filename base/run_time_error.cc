@@ -2,6 +2,7 @@
 #include "base/run_time_error.h"
 
 #include <cerrno>
+#include <new>
 
 namespace kalvenor {
 
@@ -12,8 +13,10 @@ std::string ErrorDescription(int number) {
   switch (number) {
     case kInvalidProcedureCall: return "Invalid procedure call or argument";
     case kOverflow: return "Overflow";
+    case kOutOfMemory: return "Out of memory";
     case kSubscriptOutOfRange: return "Subscript out of range";
     case kTypeMismatch: return "Type mismatch";
+    case kInternalError: return "Internal error";
     case kBadFileNameOrNumber: return "Bad file name or number";
     case kFileNotFound: return "File not found";
     case kDeviceIoError: return "Device I/O error";
@@ -26,6 +29,18 @@ std::string ErrorDescription(int number) {
     case kKeyAlreadyPresent: return "This key is already associated with an element of this collection";
     case kPrinterError: return "Printer error";
     default: return "Application-defined or object-defined error";
+  }
+}
+
+RunTimeError ErrorFromException(const std::exception_ptr& exception) {
+  try {
+    std::rethrow_exception(exception);
+  } catch (const RunTimeError& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return RunTimeError(kOutOfMemory);
+  } catch (...) {
+    return RunTimeError(kInternalError);
   }
 }
 

@@ -2,6 +2,7 @@
 #ifndef KALVENOR_BASE_RUN_TIME_ERROR_H_
 #define KALVENOR_BASE_RUN_TIME_ERROR_H_
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -11,8 +12,10 @@ namespace kalvenor {
 enum ErrorNumber : int {
   kInvalidProcedureCall = 5,
   kOverflow = 6,
+  kOutOfMemory = 7,
   kSubscriptOutOfRange = 9,
   kTypeMismatch = 13,
+  kInternalError = 51,
   kBadFileNameOrNumber = 52,
   kFileNotFound = 53,
   kDeviceIoError = 57,
@@ -42,6 +45,11 @@ class RunTimeError : public std::runtime_error {
 
 // The standard description of a failure number ("Overflow", "File not found" ...).
 std::string ErrorDescription(int number);
+
+// The failure a job reports for an exception that is not a RunTimeError:
+// running out of memory, or a fault of the program's own ("Internal
+// error"), whose text never reaches the log.
+RunTimeError ErrorFromException(const std::exception_ptr& exception);
 
 // Maps an errno value from a file operation to the matching failure.
 RunTimeError ErrorFromErrno(int err);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/posix_file.h"
 #include "render/png.h"
 
 extern char** environ;
@@ -30,8 +31,51 @@ std::string Lookup(const EnvLookup& env, const char* name) {
   return v ? *v : std::string();
 }
 
+// The process's environment with the entries of `over` ("NAME=value") in
+// place of those of the same names.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& over) {
+  std::vector<std::string> entries;
+  for (char** e = environ; *e != nullptr; ++e) {
+    std::string entry(*e);
+    bool replaced = false;
+    for (const std::string& o : over) {
+      if (entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0) replaced = true;
+    }
+    if (!replaced) entries.push_back(entry);
+  }
+  entries.insert(entries.end(), over.begin(), over.end());
+  return entries;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (std::string& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
+// Writes `input` to the tool's pipe and closes it. A tool that gives up
+// early closes its end: that is EPIPE, not a signal that ends the job.
+// False, with errno set, when not all of it went in.
+bool FeedTool(int fd, const std::string& input) {
+  sigset_t pipe_set, old_set;
+  sigemptyset(&pipe_set);
+  sigaddset(&pipe_set, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
+  bool fed = WriteAll(fd, input);
+  int err = errno;
+  close(fd);
+  struct timespec no_wait = {0, 0};
+  while (sigtimedwait(&pipe_set, nullptr, &no_wait) > 0) {
+  }
+  pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
+  errno = err;
+  return fed;
+}
+
 // Runs `argv` with `input` on its standard input; the tool stays behind on
-// its own to serve the clipboard. True when it exited with status 0.
+// its own to serve the clipboard. True when it took all of the input and
+// exited with status 0.
 bool RunTool(const std::vector<std::string>& argv, const std::vector<std::string>& env_over,
              const std::string& input, std::string* err) {
   int fds[2];
@@ -44,24 +88,8 @@ bool RunTool(const std::vector<std::string>& argv, const std::vector<std::string
   posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-
-  std::vector<std::string> env_strings;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string entry(*e);
-    bool overridden = false;
-    for (const std::string& over : env_over) {
-      if (entry.compare(0, over.find('=') + 1, over, 0, over.find('=') + 1) == 0) overridden = true;
-    }
-    if (!overridden) env_strings.push_back(entry);
-  }
-  env_strings.insert(env_strings.end(), env_over.begin(), env_over.end());
-  std::vector<char*> envp, args;
-  for (std::string& s : env_strings) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> argv_copy(argv);
-  for (std::string& s : argv_copy) args.push_back(s.data());
-  args.push_back(nullptr);
-
+  std::vector<std::string> env_strings = EnvironmentWith(env_over), argv_copy(argv);
+  std::vector<char*> envp = Pointers(env_strings), args = Pointers(argv_copy);
   pid_t pid;
   int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -72,28 +100,14 @@ bool RunTool(const std::vector<std::string>& argv, const std::vector<std::string
                                    : std::string(": ") + std::strerror(rc));
     return false;
   }
-
-  // A tool that gives up early closes the pipe: take that as EPIPE, not as
-  // a signal that ends the job.
-  sigset_t pipe_set, old_set;
-  sigemptyset(&pipe_set);
-  sigaddset(&pipe_set, SIGPIPE);
-  pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
-  size_t done = 0;
-  while (done < input.size()) {
-    ssize_t n = write(fds[1], input.data() + done, input.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  close(fds[1]);
-  struct timespec no_wait = {0, 0};
-  while (sigtimedwait(&pipe_set, nullptr, &no_wait) > 0) {
-  }
-  pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
-
+  bool fed = FeedTool(fds[1], input);
+  std::string short_write = fed ? std::string() : std::strerror(errno);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!fed) {
+    *err = argv[0] + " took only part of the image (" + short_write + ")";
+    return false;
   }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     *err = argv[0] + " failed (no clipboard on this display?)";

@@ -1,6 +1,9 @@
 #include "desktop/clipboard.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
 
 #include "testing/fake_host.h"
 
@@ -35,6 +38,29 @@ TEST(Clipboard, FailsWithTheReason) {
     EXPECT_NE(err.find(c.reason), std::string::npos) << err;
   }
   EXPECT_TRUE(PictureToPng(PictureData()).empty());
+}
+
+// A clipboard tool that exits without reading the image has not taken it,
+// whatever its exit status says.
+TEST(Clipboard, AToolThatTakesPartOfTheImageFails) {
+  Sandbox sandbox;
+  sandbox.Write("xclip", "#!/bin/sh\nexit 0\n");
+  ASSERT_EQ(chmod(sandbox.Path("xclip").c_str(), 0755), 0);
+  // Noise, so that its PNG is far larger than a pipe holds.
+  auto noise = std::make_shared<PictureData>();
+  noise->pixel_width = noise->pixel_height = 400;
+  uint32_t seed = 1;
+  for (int i = 0; i < 400 * 400; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    noise->pixels.push_back(0xFF000000u | (seed >> 8));
+  }
+  const std::string path = getenv("PATH");
+  setenv("PATH", (sandbox.root() + ":" + path).c_str(), 1);
+  std::string err;
+  bool copied = MakeSystemClipboard(EnvOf({{"DISPLAY", ":8765"}}))->SetPicture(noise, &err);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(copied);
+  EXPECT_NE(err.find("took only part"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "desktop/frm_cod_barra_window.h"
-#include "base/run_time_error.h"
 #include "base/units.h"
+#include "desktop/event_guard.h"
+#include "desktop/frm_cod_barra_window.h"
 
 namespace kalvenor {
 
@@ -54,13 +54,8 @@ struct FormWindow {
 // Runs one of the form's events. A failure the event does not handle (no
 // printer, the print system refusing the page) is shown in the warning box
 // instead of ending the program, and the window goes on.
-template <typename Event>
-void RunEvent(FormWindow* w, Event event) {
-  try {
-    event();
-  } catch (const RunTimeError& e) {
-    w->form->msgAviso(FromUtf8(e.description()));
-  }
+void RunEvent(FormWindow* w, const std::function<void()>& event) {
+  RunGuarded(event, [w](const Text& text) { w->form->msgAviso(text); });
   for (GtkWidget* picture : w->pictures) gtk_widget_queue_draw(picture);
 }
 
@@ -74,8 +69,7 @@ void Place(FormWindow* w, GtkWidget* widget, const frmCodBarra::Control& c, int3
 // --- picture boxes -------------------------------------------------------------------
 
 // Paints the box's persistent image over its back colour, pixel for pixel.
-gboolean DrawPictureBox(GtkWidget*, cairo_t* cr, gpointer data) {
-  const auto* box = static_cast<const frmCodBarra::PictureBox*>(data);
+void PaintPictureBox(const frmCodBarra::PictureBox* box, cairo_t* cr) {
   const uint32_t back = box->canvas->BackColor;  // 0x00BBGGRR
   cairo_set_source_rgb(cr, (back & 0xFF) / 255.0, ((back >> 8) & 0xFF) / 255.0,
                        ((back >> 16) & 0xFF) / 255.0);
@@ -83,7 +77,7 @@ gboolean DrawPictureBox(GtkWidget*, cairo_t* cr, gpointer data) {
   Picture image = box->Image();
   if (!image || image->pixel_width <= 0 || image->pixel_height <= 0 ||
       image->pixels.size() != static_cast<size_t>(image->pixel_width) * image->pixel_height) {
-    return FALSE;
+    return;
   }
   // The canvas's pixels are premultiplied native-endian ARGB32, which is
   // cairo's own image format; cairo only reads them here.
@@ -94,6 +88,13 @@ gboolean DrawPictureBox(GtkWidget*, cairo_t* cr, gpointer data) {
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_paint(cr);
   cairo_surface_destroy(surface);
+}
+
+gboolean DrawPictureBox(GtkWidget*, cairo_t* cr, gpointer data) {
+  const auto* box = static_cast<const frmCodBarra::PictureBox*>(data);
+  // A box that cannot be painted stays as it is; standard error says why.
+  RunGuarded([box, cr] { PaintPictureBox(box, cr); },
+             [](const Text& text) { std::fprintf(stderr, "kalvenor-barcodes: %s\n", ToUtf8(text).c_str()); });
   return FALSE;
 }
 
@@ -109,8 +110,11 @@ GtkWidget* AddPictureBox(FormWindow* w, frmCodBarra::PictureBox& box) {
 
 void OnTextChanged(GtkEditable* editable, gpointer data) {
   auto* w = static_cast<FormWindow*>(data);
-  w->form->TxtCodigo.Text = FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable)));
-  RunEvent(w, [w] { w->form->TxtCodigo_Change(); });
+  const char* typed = gtk_entry_get_text(GTK_ENTRY(editable));
+  RunEvent(w, [w, typed] {
+    w->form->TxtCodigo.Text = FromUtf8(typed);
+    w->form->TxtCodigo_Change();
+  });
 }
 
 void OnOptionToggled(GtkToggleButton* button, gpointer data) {

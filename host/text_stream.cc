@@ -26,9 +26,12 @@ Text TextStream::ReadAll() {
 }
 
 Text TextStream::ReadLine() {
+  // Past the end (a last line without its line end was read) the stream
+  // reads empty lines, as a missing line reads.
+  if (position_ >= bytes_.size()) return Text();
   size_t end = bytes_.find('\n', position_);
   if (end == std::string::npos) end = bytes_.size();
-  size_t next = end + 1;
+  size_t next = std::min(end + 1, bytes_.size());
   if (end > position_ && end < bytes_.size() && bytes_[end - 1] == '\r') --end;
   Text line = Decode(std::string_view(bytes_).substr(position_, end - position_));
   position_ = next;

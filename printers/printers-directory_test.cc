@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <iterator>
 
+#include "base/run_time_error.h"
 #include "printers/printers.h"
 #include "testing/fake_host.h"
 
@@ -47,14 +49,45 @@ TEST(FolderPrinters, NumberingContinuesAfterTheHighest) {
   EXPECT_EQ(sandbox.Read("used/000007.pdf"), "old");
 }
 
-TEST(FolderPrinters, MediaWidthFromOptionalFile) {
+// A printer's settings files: missing means the defaults; one that cannot
+// be read is the printer's error naming the file, never a silent PDF, and a
+// FIFO in its place is refused at once instead of holding the job.
+TEST(FolderPrinters, SettingsFilesReadWithoutWaiting) {
   Sandbox sandbox;
   sandbox.MakeFolder("plain");
-  sandbox.Write("narrow/media-width-mm", "58\n");
+  sandbox.Write("narrow/media-width-mm", "57.5\n");
   sandbox.Write("garbage/media-width-mm", "wide");
+  sandbox.Write("escpos/kalvenor-options", "kalvenor-output=escpos\n");
+  sandbox.MakeFolder("folder/kalvenor-options");
+  sandbox.MakeFolder("fifo");
+  ASSERT_EQ(mkfifo(sandbox.Path("fifo/kalvenor-options").c_str(), 0666), 0);
+  ASSERT_EQ(mkfifo(sandbox.Path("fifo/media-width-mm").c_str(), 0666), 0);
   auto printers = MakeFolderPrinters(sandbox.root(), "");
-  const std::pair<const char*, int> widths[] = {{"narrow", 58}, {"plain", 0}, {"garbage", 0}};
+  const std::pair<const char*, double> widths[] = {{"narrow", 57.5}, {"plain", 0}, {"garbage", 0}, {"fifo", 0}};
   for (auto [name, width] : widths) EXPECT_EQ(printers->MediaWidthMm(name), width) << name;
+  EXPECT_EQ(printers->Output("plain").format, PrinterOutput::Format::kPdf);
+  EXPECT_EQ(printers->Output("escpos").format, PrinterOutput::Format::kEscPos);
+  for (const char* name : {"folder", "fifo"}) {
+    try {
+      printers->Output(name);
+      ADD_FAILURE() << name << ": no error";
+    } catch (const RunTimeError& error) {
+      EXPECT_EQ(error.number(), kPrinterError);
+      EXPECT_NE(error.description().find(sandbox.Path(name) + "/kalvenor-options is not an ordinary file"),
+                std::string::npos) << error.description();
+    }
+  }
+}
+
+// A printer folder that cannot be listed holds no printer, and the job's
+// failure says why rather than that none is installed.
+TEST(FolderPrinters, AnUnreadablePrinterFolderSaysWhy) {
+  Sandbox sandbox;
+  sandbox.Write("not-a-folder", "x");
+  auto missing = MakeFolderPrinters(sandbox.Path("not-a-folder"), "");
+  EXPECT_TRUE(missing->Names().empty());
+  EXPECT_NE(missing->NoPrinterReason().find("cannot read the printer folder " + sandbox.Path("not-a-folder")),
+            std::string::npos) << missing->NoPrinterReason();
 }
 
 }  // namespace

@@ -55,7 +55,19 @@ TEST_F(LabelTest, SeparatorsEndDocumentsAndSpacesAreSkippedOrTitles) {
   EXPECT_EQ(printer_->documents[1].ops[4].x, 1 * 10 * 12);  // empty right part ends at the title's end
 }
 
-TEST_F(LabelTest, MissingDetailLineFails) { EXPECT_THROW(Run({"A"}), RunTimeError); }
+TEST_F(LabelTest, MissingDetailLineFailsAsAnInvalidCall) {
+  // A title as the file's last line, with or without its line end.
+  for (const char* file : {"A\r\n", "TITULO", "A\r\nx|1\r\nB"}) {
+    SCOPED_TRACE(file);
+    sandbox_.Write("C/VENTAS/ETIQUE01.TXT", file);
+    try {
+      PrintLabelJob(u"C:\\VENTAS\\ETIQUE01.TXT", u"", job_, host_);
+      ADD_FAILURE() << "no error";
+    } catch (const RunTimeError& error) {
+      EXPECT_EQ(error.number(), kInvalidProcedureCall);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace kalvenor

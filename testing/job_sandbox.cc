@@ -41,7 +41,7 @@ pid_t StartProgram(const ProgramRun& run) {
     if (!value.empty()) env_strings.push_back(name + "=" + value);
   }
   std::vector<char*> envp = ExecArray(env_strings);
-  std::vector<std::string> args = {KALVENOR_BINARY};
+  std::vector<std::string> args = {run.program.empty() ? std::string(KALVENOR_BINARY) : run.program};
   args.insert(args.end(), run.args.begin(), run.args.end());
   std::vector<char*> argv = ExecArray(args);
   std::string stderr_path = run.stderr_path.empty() ? "/dev/null" : run.stderr_path;
@@ -133,8 +133,12 @@ std::string JobSandbox::Example(const std::string& name) {
 }
 
 ProgramRun JobSandbox::Job(std::vector<std::string> args) const {
-  return {.args = std::move(args), .env = env, .working_directory = sandbox.Path("C/CAJA"),
-          .stderr_path = sandbox.Path("stderr.txt")};
+  ProgramRun run;
+  run.args = std::move(args);
+  run.env = env;
+  run.working_directory = sandbox.Path("C/CAJA");
+  run.stderr_path = sandbox.Path("stderr.txt");
+  return run;
 }
 
 ProgramRun JobSandbox::SlipJob() const {

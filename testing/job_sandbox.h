@@ -28,6 +28,7 @@ struct ProgramRun {
   bool as_nobody = false;  // as the user nobody: root would write anywhere
   long file_size_limit = -1;  // bytes the process may write to a file (a full disk); <0: none
   int timeout_seconds = 0;  // killed after it (status 124); 0: no limit
+  std::string program;  // empty: the program of this build
 };
 
 // Starts the program: its process id, or -1. Waiting gives its exit status, or 128 + the signal

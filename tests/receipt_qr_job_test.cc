@@ -2,6 +2,8 @@
 // renderer or the rendering service draws it, and only the first printed copy carries it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <optional>
 
@@ -81,6 +83,26 @@ TEST(ReceiptQrJobTest, TheCodeIsOnTheFirstPrintedCopyOnly) {
               c.scans ? std::optional<std::string>(link) : std::nullopt);
     EXPECT_EQ(ReadBarcode(RasterisePdf(job.sandbox.Path(pdfs[1]), 203), Symbology::kQr), std::nullopt);
   }
+}
+
+// A program whose network module is missing prints the receipt without the
+// service's code and says why on standard error.
+TEST(ReceiptQrJobTest, AMissingNetworkModuleIsReported) {
+  JobSandbox job;
+  job.sandbox.MakeFolder("bin");
+  const std::string program = job.sandbox.Path("bin/kalvenor");
+  WriteBytes(program, ReadBytes(KALVENOR_BINARY));
+  ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  job.sandbox.Write("C/VENTAS/C0123456.TXT",
+                    Lines({"100 FARMACIA", "130 Item 1", "199", "130 Item 1", "199", "230 Item 2", "299"}));
+  job.sandbox.Write("C/CAE/RTA/R-123456.csv", JobSandbox::Example("R-001234.csv"));
+  ProgramRun run = job.Job({"\\VENTAS\\C0123456.TXT", "\\VENTAS\\LOG.TXT", "N", "S"});
+  run.program = program;
+  run.env[kQrServiceVariable] = "http://127.0.0.1:9/";
+  EXPECT_EQ(RunProgram(run), 0);
+  EXPECT_NE(job.sandbox.Read("C/VENTAS/LOG.TXT").find("Finalizo correctamente."), std::string::npos);
+  EXPECT_NE(job.sandbox.Read("stderr.txt").find("kalvenor-net.so not found"), std::string::npos)
+      << job.sandbox.Read("stderr.txt");
 }
 
 }  // namespace
