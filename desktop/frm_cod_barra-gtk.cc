@@ -211,8 +211,10 @@ void ShowWarning(GtkWindow* parent, const Text& text) {
 
 // --- building the window -------------------------------------------------------------
 
-void Build(FormWindow* w) {
-  frmCodBarra& form = *w->form;
+// The top-level window with the form's look, and its client area: a fixed
+// layout in a scrolled area that clips what does not fit.
+void BuildWindow(FormWindow* w) {
+  const frmCodBarra& form = *w->form;
   GtkCssProvider* css = gtk_css_provider_new();
   gtk_css_provider_load_from_data(css, kFormCss, -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
@@ -239,7 +241,11 @@ void Build(FormWindow* w) {
   if (GTK_IS_VIEWPORT(viewport)) {
     gtk_viewport_set_shadow_type(GTK_VIEWPORT(viewport), GTK_SHADOW_NONE);
   }
+}
 
+void Build(FormWindow* w) {
+  frmCodBarra& form = *w->form;
+  BuildWindow(w);
   std::vector<std::pair<int16_t, GtkWidget*>> focusable;
 
   GtkWidget* label = gtk_label_new(ToUtf8(form.Label1.Caption).c_str());
