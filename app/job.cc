@@ -25,10 +25,8 @@ bool IsOrdinaryFileAt(const Text& dos_path, Host& host) {
   try {
     return !dos_path.empty() && host.files->IsOrdinaryFile(host.files->HostPath(dos_path));
   } catch (const RunTimeError& error) {
-    if (host.trace) {
-      host.trace->Write("\"op\":\"probe\",\"path\":" + JsonText(dos_path) + ",\"error\":" +
-                        JsonText(FromUtf8(error.description())));
-    }
+    std::fprintf(stderr, "kalvenor: %s: %s; taken as no such file\n", ToUtf8(dos_path).c_str(),
+                 error.description().c_str());
     return false;
   }
 }
@@ -94,7 +92,7 @@ bool WriteLog(const JobState& state, const Text& outcome, Host& host, std::strin
   return false;
 }
 
-void ReportInternalError(const std::exception_ptr& exception, Host& host) {
+void ReportInternalError(const std::exception_ptr& exception) {
   std::string what = "unknown exception";
   try {
     std::rethrow_exception(exception);
@@ -103,7 +101,6 @@ void ReportInternalError(const std::exception_ptr& exception, Host& host) {
   } catch (...) {
   }
   std::fprintf(stderr, "kalvenor: internal error: %s\n", what.c_str());
-  if (host.trace) host.trace->Write("\"op\":\"internal-error\",\"what\":" + JsonText(FromUtf8(what)));
 }
 
 }  // namespace
@@ -138,10 +135,10 @@ int RunJob(const std::string& command_line, Host& host) {
   } catch (...) {
     // The one catch site. A failure that is not a run-time error is a fault
     // of the program: the log gets the table's description, standard error
-    // and the trace the exception's own text for whoever looks into it.
+    // the exception's own text for whoever looks into it.
     std::exception_ptr exception = std::current_exception();
     RunTimeError error = ErrorFromException(exception);
-    if (error.number() == kInternalError) ReportInternalError(exception, host);
+    if (error.number() == kInternalError) ReportInternalError(exception);
     outcome = u"ERROR: " + FromUtf8(error.description());
   }
   std::string reason;
