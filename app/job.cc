@@ -92,17 +92,6 @@ bool WriteLog(const JobState& state, const Text& outcome, Host& host, std::strin
   return false;
 }
 
-void ReportInternalError(const std::exception_ptr& exception) {
-  std::string what = "unknown exception";
-  try {
-    std::rethrow_exception(exception);
-  } catch (const std::exception& e) {
-    what = e.what();
-  } catch (...) {
-  }
-  std::fprintf(stderr, "kalvenor: internal error: %s\n", what.c_str());
-}
-
 }  // namespace
 
 std::string RawCommandLine(int argc, char** argv) {
@@ -138,7 +127,9 @@ int RunJob(const std::string& command_line, Host& host) {
     // the exception's own text for whoever looks into it.
     std::exception_ptr exception = std::current_exception();
     RunTimeError error = ErrorFromException(exception);
-    if (error.number() == kInternalError) ReportInternalError(exception);
+    if (error.number() == kInternalError) {
+      std::fprintf(stderr, "kalvenor: internal error: %s\n", ExceptionText(exception).c_str());
+    }
     outcome = u"ERROR: " + FromUtf8(error.description());
   }
   std::string reason;

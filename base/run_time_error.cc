@@ -44,6 +44,16 @@ RunTimeError ErrorFromException(const std::exception_ptr& exception) {
   }
 }
 
+std::string ExceptionText(const std::exception_ptr& exception) {
+  try {
+    std::rethrow_exception(exception);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown exception";
+  }
+}
+
 RunTimeError ErrorFromErrno(int err) {
   switch (err) {
     case ENOENT: return RunTimeError(kFileNotFound);

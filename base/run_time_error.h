@@ -50,6 +50,8 @@ std::string ErrorDescription(int number);
 // running out of memory, or a fault of the program's own ("Internal
 // error"), whose text never reaches the log.
 RunTimeError ErrorFromException(const std::exception_ptr& exception);
+// The exception's own text (what()), for standard error only.
+std::string ExceptionText(const std::exception_ptr& exception);
 
 // Maps an errno value from a file operation to the matching failure.
 RunTimeError ErrorFromErrno(int err);

@@ -1,26 +1,10 @@
 #include "desktop/event_guard.h"
 
 #include <cstdio>
-#include <exception>
-#include <string>
 
 #include "base/run_time_error.h"
 
 namespace kalvenor {
-namespace {
-
-std::string WhatOf(const std::exception_ptr& exception) {
-  try {
-    std::rethrow_exception(exception);
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "unknown exception";
-  }
-}
-
-}  // namespace
-
 void RunGuarded(const std::function<void()>& event, const std::function<void(const Text&)>& warn) {
   std::exception_ptr failure;
   try {
@@ -31,7 +15,7 @@ void RunGuarded(const std::function<void()>& event, const std::function<void(con
   }
   RunTimeError error = ErrorFromException(failure);
   if (error.number() == kInternalError) {
-    std::fprintf(stderr, "kalvenor-barcodes: internal error: %s\n", WhatOf(failure).c_str());
+    std::fprintf(stderr, "kalvenor-barcodes: internal error: %s\n", ExceptionText(failure).c_str());
   }
   try {
     warn(FromUtf8(error.description()));
