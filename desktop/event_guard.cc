@@ -5,6 +5,7 @@
 #include "base/run_time_error.h"
 
 namespace kalvenor {
+
 void RunGuarded(const std::function<void()>& event, const std::function<void(const Text&)>& warn) {
   std::exception_ptr failure;
   try {
