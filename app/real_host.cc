@@ -73,7 +73,7 @@ Host MakeRealHost() {
     host.Warn(FromUtf8("KALVENOR_FONTS_CONF: " + fonts + " is not an ordinary file of at most 1 MB; not read"));
     fonts.clear();
   }
-  LoadFontConfiguration(fonts);
+  if (std::string problem = LoadFontConfiguration(fonts); !problem.empty()) host.Warn(FromUtf8(problem));
   host.make_printer = [env](Trace* trace) {
     std::unique_ptr<Printers> printers;
     if (auto folder = env("KALVENOR_PRINTER_DIR")) {

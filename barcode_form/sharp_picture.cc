@@ -4,20 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "render/color.h"
+
 namespace kalvenor {
-
-namespace {
-
-// Premultiplied ARGB over white, darker than mid grey.
-bool Dark(uint32_t p) {
-  if (p == 0xFFFFFFFFu) return false;  // most pixels: white paper
-  if (p == 0xFF000000u) return true;   // and black bars
-  uint32_t a = p >> 24;
-  uint32_t lum = (((p >> 16) & 0xFF) * 30 + ((p >> 8) & 0xFF) * 59 + (p & 0xFF) * 11) / 100;
-  return lum + (255 - a) < 128;
-}
-
-}  // namespace
 
 Picture WithSharpBars(const Picture& picture, int module_pixels) {
   if (!picture || picture->pixel_width <= 0 || picture->pixel_height <= 0 ||
@@ -27,10 +16,11 @@ Picture WithSharpBars(const Picture& picture, int module_pixels) {
   }
   auto sharp = std::make_shared<PictureData>(*picture);
   sharp->fill_argb = 0xFF000000u;
-  // The background hides the scaled bitmap on paper, so that nothing grey
-  // bleeds into the spaces between the rectangles.
+  // On paper only the rectangles on white: the scaled bitmap is left out,
+  // so that nothing grey bleeds into the spaces between them.
   sharp->has_background = true;
   sharp->background_argb = 0xFFFFFFFFu;
+  sharp->rects_replace_bitmap = true;
   const int w = picture->pixel_width, h = picture->pixel_height;
   const float sx = picture->width_twips / w, sy = picture->height_twips / h;
   if (module_pixels > 0) sharp->module_twips = module_pixels * sx;
@@ -49,12 +39,12 @@ Picture WithSharpBars(const Picture& picture, int module_pixels) {
     size_t o = 0;
     for (int x = 0; y < h && x < w;) {
       const uint32_t* row = picture->pixels.data() + static_cast<size_t>(y) * w;
-      if (!Dark(row[x])) {
+      if (!InkArgb(row[x])) {
         ++x;
         continue;
       }
       int start = x;
-      while (x < w && Dark(row[x])) ++x;
+      while (x < w && InkArgb(row[x])) ++x;
       while (o < open.size() && std::make_pair(open[o].first, open[o].past) < std::make_pair(start, x)) ++o;
       bool continues = o < open.size() && open[o].first == start && open[o].past == x;
       next.push_back({start, x, continues ? open[o].top : y});

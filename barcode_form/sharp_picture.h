@@ -10,8 +10,8 @@
 
 namespace kalvenor {
 
-// `picture` printed as vectors: a white background over the bitmap and its
-// dark pixels (darker than mid grey over white) as black rectangles; runs
+// `picture` printed as vectors: a white background and, standing for the
+// bitmap on paper, its dark pixels (InkArgb) as black rectangles; runs
 // of equal extent on consecutive rows make one rectangle. The bitmap stays
 // for whoever reads pixels (clipboard, screen). An empty picture stays
 // empty. `module_pixels` > 0 states the width of one module of the bar code

@@ -20,6 +20,7 @@ TEST(WithSharpBars, DarkRunsBecomeRectangles) {
   for (const auto& r : sharp->rects) rects.push_back({r.x, r.y, r.w, r.h});
   EXPECT_EQ(rects, (std::vector<std::vector<float>>{{0, 0, 15, 30}, {15, 30, 30, 15}}));
   EXPECT_TRUE(sharp->has_background);
+  EXPECT_TRUE(sharp->rects_replace_bitmap);  // on paper only the rectangles
   EXPECT_EQ(sharp->pixels, picture->pixels);  // the bitmap stays for readers
   EXPECT_FALSE(WithSharpBars(nullptr));
 }

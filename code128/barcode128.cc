@@ -1,6 +1,8 @@
 // Code 128 engine: symbol table, module patterns, font text and drawing.
 #include "code128/barcode128.h"
 
+#include <string_view>
+
 #include "base/code_page.h"
 #include "base/run_time_error.h"
 #include "base/units.h"
@@ -10,23 +12,45 @@ namespace kalvenor {
 namespace {
 
 // Code 128 element widths, checked against ISO/IEC 15417 (values 0 to 102
-// data and function symbols, 103 to 105 Start A/B/C, 106 Stop).
-constexpr const char* kWidths[107] = {
-    "212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312",
-    "132212", "221213", "221312", "231212", "112232", "122132", "122231", "113222",
-    "123122", "123221", "223211", "221132", "221231", "213212", "223112", "312131",
-    "311222", "321122", "321221", "312212", "322112", "322211", "212123", "212321",
-    "232121", "111323", "131123", "131321", "112313", "132113", "132311", "211313",
-    "231113", "231311", "112133", "112331", "132131", "113123", "113321", "133121",
-    "313121", "211331", "231131", "213113", "213311", "213131", "311123", "311321",
-    "331121", "312113", "312311", "332111", "314111", "221411", "431111", "111224",
-    "111422", "121124", "121421", "141122", "141221", "112214", "112412", "122114",
-    "122411", "142112", "142211", "241211", "221114", "413111", "241112", "134111",
-    "111242", "121142", "121241", "114212", "124112", "124211", "411212", "421112",
-    "421211", "212141", "214121", "412121", "111143", "111341", "131141", "114113",
-    "114311", "411113", "411311", "113141", "114131", "311141", "411131", "211412",
-    "211214", "211232", "2331112",
+// data and function symbols, 103 to 105 Start A/B/C, 106 Stop): eight values
+// a row, each followed by a space.
+constexpr char kWidthTable[] =
+    "212222 222122 222221 121223 121322 131222 122213 122312 "  // 0 to 7
+    "132212 221213 221312 231212 112232 122132 122231 113222 "  // 8 to 15
+    "123122 123221 223211 221132 221231 213212 223112 312131 "  // 16 to 23
+    "311222 321122 321221 312212 322112 322211 212123 212321 "  // 24 to 31
+    "232121 111323 131123 131321 112313 132113 132311 211313 "  // 32 to 39
+    "231113 231311 112133 112331 132131 113123 113321 133121 "  // 40 to 47
+    "313121 211331 231131 213113 213311 213131 311123 311321 "  // 48 to 55
+    "331121 312113 312311 332111 314111 221411 431111 111224 "  // 56 to 63
+    "111422 121124 121421 141122 141221 112214 112412 122114 "  // 64 to 71
+    "122411 142112 142211 241211 221114 413111 241112 134111 "  // 72 to 79
+    "111242 121142 121241 114212 124112 124211 411212 421112 "  // 80 to 87
+    "421211 212141 214121 412121 111143 111341 131141 114113 "  // 88 to 95
+    "114311 411113 411311 113141 114131 311141 411131 211412 "  // 96 to 103
+    "211214 211232 2331112 ";  // 104 to 106
+
+// The widths of each value as a string of its own: six digits, seven for Stop.
+struct WidthPatterns {
+  char of[107][8] = {};
 };
+
+constexpr WidthPatterns SplitWidths() {
+  WidthPatterns patterns;
+  int value = 0, digit = 0;
+  for (const char* c = kWidthTable; *c != '\0'; ++c) {
+    if (*c == ' ') {
+      ++value;
+      digit = 0;
+    } else {
+      patterns.of[value][digit++] = *c;
+    }
+  }
+  return patterns;
+}
+
+constexpr WidthPatterns kWidths = SplitWidths();
+static_assert(std::string_view(kWidths.of[0]) == "212222" && std::string_view(kWidths.of[106]) == "2331112");
 
 constexpr int kStop = 106;
 constexpr int kQuietModules = 10;
@@ -73,7 +97,7 @@ char16_t FontChar(int v) { return static_cast<char16_t>(v < 95 ? v + 32 : v + 10
 }  // namespace
 
 const char* Code128Widths(int value) {
-  return value >= 0 && value <= kStop ? kWidths[value] : "";
+  return value >= 0 && value <= kStop ? kWidths.of[value] : "";
 }
 
 BarCode128::BarCode128(ScreenFonts screen_fonts)
@@ -86,7 +110,7 @@ void BarCode128::InicializarTabla() {
     std::shared_ptr<C128> entry = tabla_->Add(Text());
     entry->Valor = static_cast<int16_t>(v);
     entry->Código = v <= 94 ? Text(1, static_cast<char16_t>(v + 32)) : Text();
-    const char* widths = kWidths[v];
+    const char* widths = kWidths.of[v];
     entry->Patrón = Text(widths, widths + std::char_traits<char>::length(widths));
   }
 }

@@ -2,6 +2,8 @@
 #include "printers/printer_options.h"
 
 #include <charconv>
+#include <initializer_list>
+#include <utility>
 
 namespace kalvenor {
 namespace {
@@ -23,6 +25,18 @@ std::string Bad(const std::string& name, const std::string& value, const char* a
   return "bad printer option " + name + "=" + value + " (" + allowed + ")";
 }
 
+// Sets `*setting` to the choice named `value`; false when none is.
+template <typename T>
+bool Choose(const std::string& value, std::initializer_list<std::pair<const char*, T>> choices, T* setting) {
+  for (const auto& [choice_name, choice] : choices) {
+    if (value == choice_name) {
+      *setting = choice;
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string ApplyPrinterOption(const std::string& name, const std::string& value,
@@ -31,22 +45,14 @@ std::string ApplyPrinterOption(const std::string& name, const std::string& value
   using Cut = PrinterOutput::Cut;
   if (!name.starts_with("kalvenor-")) return std::string();
   if (name == "kalvenor-output") {
-    if (value == "pdf") {
-      output->format = Format::kPdf;
-    } else if (value == "postscript") {
-      output->format = Format::kPostScript;
-    } else if (value == "escpos") {
-      output->format = Format::kEscPos;
-    } else {
+    if (!Choose(value, {{"pdf", Format::kPdf}, {"postscript", Format::kPostScript}, {"escpos", Format::kEscPos}},
+                &output->format)) {
       return Bad(name, value, "pdf, postscript or escpos");
     }
   } else if (name == "kalvenor-document-format") {
     // The earlier way to ask for PostScript, still read.
-    if (value == "application/postscript") {
-      output->format = Format::kPostScript;
-    } else if (value == "application/pdf") {
-      output->format = Format::kPdf;
-    } else {
+    if (!Choose(value, {{"application/postscript", Format::kPostScript}, {"application/pdf", Format::kPdf}},
+                &output->format)) {
       return Bad(name, value, "application/pdf or application/postscript");
     }
   } else if (name == "kalvenor-escpos-width") {
@@ -62,13 +68,7 @@ std::string ApplyPrinterOption(const std::string& name, const std::string& value
     }
     output->dpi = dpi;
   } else if (name == "kalvenor-escpos-cut") {
-    if (value == "partial") {
-      output->cut = Cut::kPartial;
-    } else if (value == "full") {
-      output->cut = Cut::kFull;
-    } else if (value == "none") {
-      output->cut = Cut::kNone;
-    } else {
+    if (!Choose(value, {{"partial", Cut::kPartial}, {"full", Cut::kFull}, {"none", Cut::kNone}}, &output->cut)) {
       return Bad(name, value, "partial, full or none");
     }
   } else {

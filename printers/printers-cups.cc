@@ -15,6 +15,7 @@
 
 #include "base/locale_number.h"
 #include "base/run_time_error.h"
+#include "printers/cached_printers.h"
 #include "printers/printers.h"
 
 namespace kalvenor {
@@ -179,27 +180,21 @@ std::string PageMediaOf(const std::string& document) {
   return std::string();
 }
 
-class CupsPrinters : public Printers {
+class CupsPrinters : public CachedPrinters {
  public:
   // The queue's own options "kalvenor-..." (lpadmin -p QUEUE -o
   // kalvenor-output-default=escpos; CUPS hands them back without
   // "-default"). The earlier kalvenor-document-format=application/postscript
   // still asks for PostScript: on the cups-pdf test queue a PostScript
   // receipt came out in about half the time of the PDF. Read once a queue.
-  PrinterOutput Output(const std::string& name) override {
-    auto known = outputs_.find(name);
-    if (known == outputs_.end()) {
-      Setting setting;
-      if (cups_dest_t* dest = FindDest(name)) {
-        for (int i = 0; i < dest->num_options && setting.error.empty(); ++i) {
-          setting.error = ApplyPrinterOption(dest->options[i].name, dest->options[i].value,
-                                             &setting.output);
-        }
+  std::string ReadOutput(const std::string& name, PrinterOutput* output) override {
+    std::string error;
+    if (cups_dest_t* dest = FindDest(name)) {
+      for (int i = 0; i < dest->num_options && error.empty(); ++i) {
+        error = ApplyPrinterOption(dest->options[i].name, dest->options[i].value, output);
       }
-      known = outputs_.emplace(name, setting).first;
     }
-    if (!known->second.error.empty()) RaisePrinterError(name, known->second.error);
-    return known->second.output;
+    return error;
   }
 
   explicit CupsPrinters(int wait_seconds) : wait_seconds_(wait_seconds) {}
@@ -210,18 +205,8 @@ class CupsPrinters : public Printers {
   }
 
   std::string NoPrinterReason() override {
-    Load();
+    EnsureLoaded();
     return server_problem_.empty() ? "no printer is installed" : server_problem_;
-  }
-
-  const std::vector<std::string>& Names() override {
-    Load();
-    return names_;
-  }
-
-  int DefaultIndex() override {
-    Load();
-    return default_index_;
   }
 
   double MediaWidthMm(const std::string& name) override {
@@ -280,9 +265,7 @@ class CupsPrinters : public Printers {
  private:
   // Reads the destinations once: the list and the default stay as they were
   // at start for the whole job. With no CUPS server there are none.
-  void Load() {
-    if (loaded_) return;
-    loaded_ = true;
+  void Load() override {
     if (Http() == nullptr) return;
     num_dests_ = cupsGetDests2(Http(), &dests_);
     if (timed_out_) server_problem_ = SilentServer();
@@ -352,7 +335,7 @@ class CupsPrinters : public Printers {
   // The destination `name`, preferring the plain queue over its instances;
   // asks the server for one added since start. Null when there is none.
   cups_dest_t* FindDest(const std::string& name) {
-    Load();
+    EnsureLoaded();
     if (Http() == nullptr) return nullptr;
     cups_dest_t* dest = cupsGetDest(name.c_str(), nullptr, num_dests_, dests_);
     if (dest != nullptr) return dest;
@@ -420,19 +403,11 @@ class CupsPrinters : public Printers {
   http_t* http_ = nullptr;
   bool timed_out_ = false;
   std::string server_problem_;  // no server, or one that does not answer
-  bool loaded_ = false;
   cups_dest_t* dests_ = nullptr;
   int num_dests_ = 0;
   cups_dest_t* named_dest_ = nullptr;
-  std::vector<std::string> names_;
-  int default_index_ = -1;
   std::map<std::string, double> media_width_mm_;
   std::map<std::string, DestInfo> infos_;
-  struct Setting {
-    PrinterOutput output;
-    std::string error;
-  };
-  std::map<std::string, Setting> outputs_;
 };
 
 }  // namespace

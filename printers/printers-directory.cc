@@ -21,6 +21,7 @@
 #include "base/locale_number.h"
 #include "base/posix_file.h"
 #include "base/run_time_error.h"
+#include "printers/cached_printers.h"
 #include "printers/printers.h"
 
 namespace kalvenor {
@@ -118,20 +119,10 @@ int ClaimName(const std::string& temp, const std::string& target) {
   return 0;
 }
 
-class FolderPrinters : public Printers {
+class FolderPrinters : public CachedPrinters {
  public:
   FolderPrinters(std::string folder, std::string default_name)
       : folder_(std::move(folder)), default_name_(std::move(default_name)) {}
-
-  const std::vector<std::string>& Names() override {
-    Load();
-    return names_;
-  }
-
-  int DefaultIndex() override {
-    Load();
-    return default_index_;
-  }
 
   // A printer may state its paper width in a file "media-width-mm" holding
   // the millimetres ("58"); without one, or with one that holds no width,
@@ -146,20 +137,10 @@ class FolderPrinters : public Printers {
   // Settings are read from "kalvenor-options" in the printer's folder, once.
   // No such file means the defaults (PDF); one that cannot be read is the
   // printer's error, never a silent PDF for a printer that wants ESC/POS.
-  PrinterOutput Output(const std::string& name) override {
-    auto known = outputs_.find(name);
-    if (known == outputs_.end()) {
-      Setting setting;
-      std::string text;
-      setting.error = ReadSetting(PrinterFolder(name) + "/kalvenor-options", &text);
-      if (setting.error.empty()) setting.error = ParsePrinterOptions(text, &setting.output);
-      known = outputs_.emplace(name, setting).first;
-    }
-    if (!known->second.error.empty()) {
-      throw RunTimeError(kPrinterError, ErrorDescription(kPrinterError) + ": " + name + ": " +
-                                            known->second.error);
-    }
-    return known->second.output;
+  std::string ReadOutput(const std::string& name, PrinterOutput* output) override {
+    std::string text;
+    std::string error = ReadSetting(PrinterFolder(name) + "/kalvenor-options", &text);
+    return error.empty() ? ParsePrinterOptions(text, output) : error;
   }
 
   std::string NoPrinterReason() override {
@@ -201,9 +182,7 @@ class FolderPrinters : public Printers {
   }
 
  private:
-  void Load() {
-    if (loaded_) return;
-    loaded_ = true;
+  void Load() override {
     std::vector<std::string> entries;
     try {
       entries = ListFolder(folder_);
@@ -266,19 +245,10 @@ class FolderPrinters : public Printers {
     }
   }
 
-  struct Setting {
-    PrinterOutput output;
-    std::string error;
-  };
-
   const std::string folder_;
   const std::string default_name_;
-  std::map<std::string, Setting> outputs_;
   std::map<std::string, long> next_number_;  // per printer folder
-  bool loaded_ = false;
   std::string load_error_;  // why the printer folder could not be listed
-  std::vector<std::string> names_;
-  int default_index_ = -1;
 };
 
 }  // namespace

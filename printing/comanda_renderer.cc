@@ -67,6 +67,31 @@ void SortItemLine(const Text& digit, Text t, Job& job, SortState& sort) {
   }
 }
 
+// The end of a section (code kSectionEnd, whole slip line `line`): its
+// signature captions, its receipt when the section prints one, and the next
+// section. True when a receipt was printed, whose document ends before the
+// next slip line.
+bool EndSection(Text& line, Job& job, frmCodBarra* form, Host& host) {
+  PreScan& prescan = job.prescan;
+  SectionLists& lists = job.sections;
+  const int16_t section = lists.section;
+  if (!prescan.client_signature && (section >= 2 || (prescan.insurer_difference && section >= 1))) {
+    for (const Text& caption : kSignatureCaptions) AppendToList(lists.signature, lists.signature_count, caption);
+  }
+  // Section 0 prints only with an insurer difference, and then section 1
+  // does not.
+  bool printed = false;
+  if ((section > 0 || prescan.insurer_difference) && !(section == 1 && prescan.insurer_difference)) {
+    PrintReceipt(line, job, form, host);
+    printed = true;
+  }
+  lists.item_count = 0;
+  lists.signature_count = 0;
+  if (lists.section == INT16_MAX) throw RunTimeError(kOverflow);
+  ++lists.section;
+  return printed;
+}
+
 }  // namespace
 
 void PrintComandaJob(const Text& slip_path, const Text& log_path, Job& job, Host& host) {
@@ -117,23 +142,7 @@ void PrintComandaJob(const Text& slip_path, const Text& log_path, Job& job, Host
       AppendToList(lists.signature, lists.signature_count, text);
       if (Left(text, 20) == u"NUMERO DE LA COMANDA") prescan.prescription_text = Mid(text, 22, 9);
     } else if (code == kSectionEnd) {
-      if (!prescan.client_signature &&
-          (section >= 2 || (prescan.insurer_difference && section >= 1))) {
-        for (const Text& caption : kSignatureCaptions) {
-          AppendToList(lists.signature, lists.signature_count, caption);
-        }
-      }
-      // Section 0 prints only with an insurer difference, and then section
-      // 1 does not.
-      if ((section > 0 || prescan.insurer_difference) &&
-          !(section == 1 && prescan.insurer_difference)) {
-        PrintReceipt(line, job, form.get(), host);
-        end_document_pending = true;
-      }
-      lists.item_count = 0;
-      lists.signature_count = 0;
-      if (lists.section == INT16_MAX) throw RunTimeError(kOverflow);
-      ++lists.section;
+      end_document_pending = EndSection(line, job, form.get(), host);
     }
   }
   form.reset();

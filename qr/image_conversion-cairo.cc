@@ -1,26 +1,16 @@
-// Image conversion with cairo: PNG decoding and encoding, and drawing a
-// picture (bitmap and vector squares) onto an image surface.
-#include <cairo.h>
-
+// Image conversion with cairo: PNG decoding and encoding, and a picture
+// painted onto an image surface.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 
-#include "render/png.h"
 #include "qr/image_conversion.h"
+#include "render/drawing-cairo.h"
+#include "render/png.h"
 
 namespace kalvenor {
 namespace {
-
-struct SurfaceDeleter {
-  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
-};
-struct ContextDeleter {
-  void operator()(cairo_t* c) const { cairo_destroy(c); }
-};
-using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-using ContextPtr = std::unique_ptr<cairo_t, ContextDeleter>;
 
 struct ReadCursor {
   const std::string* bytes;
@@ -52,47 +42,6 @@ bool PngSize(const std::string& bytes, uint32_t* width, uint32_t* height) {
   return true;
 }
 
-void SetArgb(cairo_t* cr, uint32_t argb) {
-  cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
-                        (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
-}
-
-// Draws `picture` with its top-left corner at the origin, in twips.
-void DrawPicture(cairo_t* cr, const PictureData& picture) {
-  if (picture.has_background) {
-    SetArgb(cr, picture.background_argb);
-    cairo_rectangle(cr, 0, 0, picture.width_twips, picture.height_twips);
-    cairo_fill(cr);
-  }
-  if (picture.pixel_width > 0 && picture.pixel_height > 0 &&
-      picture.pixels.size() == static_cast<size_t>(picture.pixel_width) * picture.pixel_height) {
-    SurfacePtr bitmap(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.pixel_width,
-                                                 picture.pixel_height));
-    if (cairo_surface_status(bitmap.get()) == CAIRO_STATUS_SUCCESS) {
-      unsigned char* data = cairo_image_surface_get_data(bitmap.get());
-      int stride = cairo_image_surface_get_stride(bitmap.get());
-      for (int y = 0; y < picture.pixel_height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride,
-                    picture.pixels.data() + static_cast<size_t>(y) * picture.pixel_width,
-                    static_cast<size_t>(picture.pixel_width) * 4);
-      }
-      cairo_surface_mark_dirty(bitmap.get());
-      cairo_save(cr);
-      cairo_scale(cr, picture.width_twips / picture.pixel_width,
-                  picture.height_twips / picture.pixel_height);
-      cairo_set_source_surface(cr, bitmap.get(), 0, 0);
-      cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-      cairo_paint(cr);
-      cairo_restore(cr);
-    }
-  }
-  if (!picture.rects.empty()) {
-    for (const PictureData::Rect& r : picture.rects) cairo_rectangle(cr, r.x, r.y, r.w, r.h);
-    SetArgb(cr, picture.fill_argb);
-    cairo_fill(cr);
-  }
-}
-
 // A white image surface of `width` x `height` with `picture` drawn at
 // `pixels_per_twip`, offset by `border` pixels.
 SurfacePtr Render(const PictureData& picture, int width, int height, double pixels_per_twip,
@@ -103,8 +52,7 @@ SurfacePtr Render(const PictureData& picture, int width, int height, double pixe
   cairo_set_source_rgb(cr.get(), 1, 1, 1);
   cairo_paint(cr.get());
   cairo_translate(cr.get(), border, border);
-  cairo_scale(cr.get(), pixels_per_twip, pixels_per_twip);
-  DrawPicture(cr.get(), picture);
+  DrawPicture(cr.get(), picture, pixels_per_twip);
   cr.reset();
   cairo_surface_flush(surface.get());
   return surface;

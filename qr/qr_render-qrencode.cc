@@ -6,6 +6,7 @@
 
 #include "qr/image_conversion.h"
 #include "qr/qr_render.h"
+#include "render/color.h"
 
 namespace kalvenor {
 namespace {
@@ -29,11 +30,6 @@ std::string DataBytes(const QrParameters& p) {
   return bytes;
 }
 
-uint32_t Argb(uint32_t color_ref) {
-  return 0xFF000000u | ((color_ref & 0xFF) << 16) | (color_ref & 0xFF00) |
-         ((color_ref >> 16) & 0xFF);
-}
-
 }  // namespace
 
 Picture RenderQrPicture(const QrParameters& p) {
@@ -50,9 +46,9 @@ Picture RenderQrPicture(const QrParameters& p) {
   auto picture = std::make_shared<PictureData>();
   picture->width_twips = p.Width * kTwipsPerImagePixel;
   picture->height_twips = p.Height * kTwipsPerImagePixel;
-  picture->fill_argb = p.ForeColor == 16777215 ? 0xFF000000u : Argb(TranslateColor(p.ForeColor));
+  picture->fill_argb = p.ForeColor == 16777215 ? 0xFF000000u : OpaqueArgb(TranslateColor(p.ForeColor));
   picture->has_background = true;
-  picture->background_argb = p.BackColor == 0 ? 0xFFFFFFFFu : Argb(TranslateColor(p.BackColor));
+  picture->background_argb = p.BackColor == 0 ? 0xFFFFFFFFu : OpaqueArgb(TranslateColor(p.BackColor));
 
   const int modules = code->width;
   const int quiet_zone = std::clamp(p.Margin, 0, 100);

@@ -1,5 +1,6 @@
-// The cairo/pango print surfaces: the printer (one roll-paper PDF page per
-// document) and the off-screen canvases of render/canvas.h.
+// The cairo/pango printer (one roll-paper page per document) and the font
+// configuration its text is laid out with. The off-screen canvases are in
+// render/canvas.h.
 #ifndef KALVENOR_RENDER_CAIRO_PRINTER_H_
 #define KALVENOR_RENDER_CAIRO_PRINTER_H_
 
@@ -15,8 +16,9 @@ namespace kalvenor {
 // Makes the program's own fontconfig configuration current before the first
 // text is laid out: the system's font folders and caches, the generic
 // families, and the font aliases of `conf_path` (a fontconfig file; none when
-// empty or unreadable).
-void LoadFontConfiguration(const std::string& conf_path);
+// empty). Returns what fontconfig could not do, and what was used instead;
+// empty when all went well.
+std::string LoadFontConfiguration(const std::string& conf_path);
 
 // The printer surface over `printers`. Every ended document with output is
 // rendered as one PDF page, 80 mm wide unless the printer states its media

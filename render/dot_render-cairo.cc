@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/drawing-cairo.h"
+
 namespace kalvenor {
 namespace {
 
@@ -12,6 +14,56 @@ namespace {
 // (lround of a whole number: far off the page it is some far-off value, not
 // undefined behaviour.)
 long RoundHalfUp(double v) { return std::lround(std::floor(v + 0.5)); }
+
+// Glyph `index` of `font` at `scale`, with the font's matrix `m` and
+// `options`, black on a transparent square of 2 * `reach` dots whose centre
+// is the glyph's origin.
+SurfacePtr DrawGlyph(cairo_scaled_font_t* font, const cairo_matrix_t& m, const cairo_font_options_t* options,
+                     double scale, unsigned long index, long reach) {
+  const int side = static_cast<int>(2 * reach);
+  SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side));
+  ContextPtr cr(cairo_create(surface.get()));
+  cairo_set_source_rgba(cr.get(), 0, 0, 0, 1);
+  cairo_translate(cr.get(), static_cast<double>(reach), static_cast<double>(reach));
+  cairo_scale(cr.get(), scale, scale);
+  cairo_set_font_face(cr.get(), cairo_scaled_font_get_font_face(font));
+  cairo_set_font_matrix(cr.get(), &m);
+  cairo_set_font_options(cr.get(), options);
+  cairo_glyph_t glyph{index, 0, 0};
+  cairo_show_glyphs(cr.get(), &glyph, 1);
+  cr.reset();
+  cairo_surface_flush(surface.get());
+  return surface;
+}
+
+// The pixels of a drawn glyph, ARGB32 rows `stride` bytes apart.
+struct GlyphPixels {
+  const unsigned char* data;
+  int stride;
+
+  // True when pixel (x, y) is at least half covered.
+  bool Dark(int x, int y) const {
+    return reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x] >= 0x80000000u;
+  }
+};
+
+// The box [x0, x1) x [y0, y1) of the dark pixels of a square of `side`.
+struct InkBox {
+  int x0, y0, x1, y1;
+  bool empty() const { return x1 <= x0; }
+};
+
+InkBox FindInk(const GlyphPixels& pixels, int side) {
+  InkBox box{side, side, 0, 0};
+  for (int y = 0; y < side; ++y) {
+    for (int x = 0; x < side; ++x) {
+      if (pixels.Dark(x, y)) {
+        box = InkBox{std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x + 1), std::max(box.y1, y + 1)};
+      }
+    }
+  }
+  return box;
+}
 
 }  // namespace
 
@@ -110,7 +162,6 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   GlyphKey key{font, scale, index};
   if (auto known = glyphs_.find(key); known != glyphs_.end()) return known->second;
   if (fonts_.insert(font).second) cairo_scaled_font_reference(font);
-  cairo_glyph_t glyph{index, 0, 0};
   // The glyph is rendered on a square around its origin, reaching a little
   // more than the font's size each way and up to four times as far while
   // ink touches the edge, then cut to its ink.
@@ -121,55 +172,31 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   // cairo measures each glyph at the size of the font's design grid, and a
   // hinted TrueType font runs its set-up program again at each change of
   // size, twice a glyph. The image is the same; positions come from pango.
-  cairo_font_options_t* options = cairo_font_options_create();
-  cairo_scaled_font_get_font_options(font, options);
-  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+  FontOptionsPtr options(cairo_font_options_create());
+  cairo_scaled_font_get_font_options(font, options.get());
+  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
   Glyph image;
   const long first_reach = std::max(8L, std::lround(std::ceil(em * 1.25)));
   for (long reach = first_reach;; reach *= 2) {
     const int side = static_cast<int>(2 * reach);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side);
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_rgba(cr, 0, 0, 0, 1);
-    cairo_translate(cr, static_cast<double>(reach), static_cast<double>(reach));
-    cairo_scale(cr, scale, scale);
-    cairo_set_font_face(cr, cairo_scaled_font_get_font_face(font));
-    cairo_set_font_matrix(cr, &m);
-    cairo_set_font_options(cr, options);
-    cairo_show_glyphs(cr, &glyph, 1);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const bool drawn = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    auto dark = [&](int x, int y) { return reinterpret_cast<const uint32_t*>(data + y * stride)[x] >= 0x80000000u; };
-    int x0 = side, y0 = side, x1 = 0, y1 = 0;  // the ink's box
-    for (int y = 0; drawn && y < side; ++y) {
-      for (int x = 0; x < side; ++x) {
-        if (dark(x, y)) {
-          x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+    SurfacePtr surface = DrawGlyph(font, m, options.get(), scale, index, reach);
+    const bool drawn = cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS;
+    const GlyphPixels pixels{cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get())};
+    const InkBox box = drawn ? FindInk(pixels, side) : InkBox{side, side, 0, 0};
+    const bool clipped = !box.empty() && (box.x0 == 0 || box.y0 == 0 || box.x1 == side || box.y1 == side);
+    if (clipped && reach < 4 * first_reach) continue;
+    if (!box.empty()) {
+      const int row_bytes = (box.x1 - box.x0 + 7) / 8;
+      image = Glyph{static_cast<int>(box.x0 - reach), static_cast<int>(box.y0 - reach), box.x1 - box.x0,
+                    box.y1 - box.y0, std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (box.y1 - box.y0), 0)};
+      for (int y = box.y0; y < box.y1; ++y) {
+        for (int x = box.x0; x < box.x1; ++x) {
+          if (pixels.Dark(x, y)) image.bits[(y - box.y0) * row_bytes + (x - box.x0) / 8] |= 0x80 >> ((x - box.x0) % 8);
         }
       }
     }
-    const bool clipped = x1 > x0 && (x0 == 0 || y0 == 0 || x1 == side || y1 == side);
-    if (clipped && drawn && reach < 4 * first_reach) {
-      cairo_surface_destroy(surface);
-      continue;
-    }
-    if (x1 > x0) {
-      const int row_bytes = (x1 - x0 + 7) / 8;
-      image = Glyph{static_cast<int>(x0 - reach), static_cast<int>(y0 - reach), x1 - x0, y1 - y0,
-                    std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (y1 - y0), 0)};
-      for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-          if (dark(x, y)) image.bits[(y - y0) * row_bytes + (x - x0) / 8] |= 0x80 >> ((x - x0) % 8);
-        }
-      }
-    }
-    cairo_surface_destroy(surface);
     break;
   }
-  cairo_font_options_destroy(options);
   if (glyphs_.size() >= kMaxGlyphs) glyphs_.clear();  // memory stays bounded
   return glyphs_.emplace(std::move(key), std::move(image)).first->second;
 }
@@ -221,18 +248,18 @@ void DotRenderer::DrawWithCairo(long x0, long y0, long x1, long y1, bool ink,
   y1 = std::min<long>(y1, page_.height);
   if (x1 <= x0 || y1 <= y0) return;
   const int width = static_cast<int>(x1 - x0), height = static_cast<int>(y1 - y0);
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
-  cairo_surface_set_device_offset(surface, static_cast<double>(-x0), static_cast<double>(-y0));
-  cairo_t* cr = cairo_create(surface);
-  cairo_set_source_rgba(cr, 0, 0, 0, 1);
-  draw(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(surface);
-  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
-    Merge(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface), width, height, x0, y0,
-          ink);
+  SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_A8, width, height));
+  cairo_surface_set_device_offset(surface.get(), static_cast<double>(-x0), static_cast<double>(-y0));
+  {
+    ContextPtr cr(cairo_create(surface.get()));
+    cairo_set_source_rgba(cr.get(), 0, 0, 0, 1);
+    draw(cr.get());
   }
-  cairo_surface_destroy(surface);
+  cairo_surface_flush(surface.get());
+  if (cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS) {
+    Merge(cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()), width, height,
+          x0, y0, ink);
+  }
 }
 
 }  // namespace kalvenor

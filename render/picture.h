@@ -1,5 +1,6 @@
 // Picture: a shared, immutable image with its physical size, painted with
-// PaintPicture. It holds a bitmap, vector squares, or both (bitmap first).
+// PaintPicture. It holds a bitmap, vector squares, or both: an optional
+// background first, the bitmap over it, the squares on top.
 #ifndef KALVENOR_RENDER_PICTURE_H_
 #define KALVENOR_RENDER_PICTURE_H_
 
@@ -31,6 +32,9 @@ struct PictureData {
   uint32_t fill_argb = 0xFF000000u;
   bool has_background = false;
   uint32_t background_argb = 0xFFFFFFFFu;
+  // Set when `rects` stand for the bitmap on paper: painting leaves the
+  // bitmap out, and it stays only for whoever reads pixels.
+  bool rects_replace_bitmap = false;
 
   // Set when `rects` are the modules of a symbol: the designed width of one
   // module in twips, every rectangle's left and right edge a whole number of

@@ -1,17 +1,9 @@
 // PNG encoding through cairo's writer.
 #include "render/png.h"
 
-#include <cairo.h>
+#include "render/drawing-cairo.h"
 
 namespace kalvenor {
-namespace {
-
-cairo_status_t Append(void* closure, const unsigned char* data, unsigned int length) {
-  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
-  return CAIRO_STATUS_SUCCESS;
-}
-
-}  // namespace
 
 std::string EncodePng(const uint32_t* pixels, int width, int height, int stride) {
   if (pixels == nullptr || width <= 0 || height <= 0 ||
@@ -20,11 +12,9 @@ std::string EncodePng(const uint32_t* pixels, int width, int height, int stride)
   }
   // cairo only reads the pixels to encode them.
   auto* data = reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(pixels));
-  cairo_surface_t* surface =
-      cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride);
+  SurfacePtr surface(cairo_image_surface_create_for_data(data, CAIRO_FORMAT_ARGB32, width, height, stride));
   std::string png;
-  if (cairo_surface_write_to_png_stream(surface, Append, &png) != CAIRO_STATUS_SUCCESS) png.clear();
-  cairo_surface_destroy(surface);
+  if (cairo_surface_write_to_png_stream(surface.get(), AppendToString, &png) != CAIRO_STATUS_SUCCESS) png.clear();
   return png;
 }
 

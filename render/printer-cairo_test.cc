@@ -3,7 +3,6 @@
 #include <regex>
 
 #include "render/cairo_printer.h"
-#include "render/canvas.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -41,16 +40,6 @@ TEST(CairoPrinter, OneRollPageADocumentAndMonospacedMetrics) {
   EXPECT_FLOAT_EQ(printer->CurrentY, 100 + printer->TextHeight(u"x"));
   printer->Print(u"x", false);
   EXPECT_FLOAT_EQ(printer->CurrentX, printer->TextWidth(u"x"));
-}
-
-TEST(CairoCanvas, LinesCoverWholePixelsAndTheImageKeepsThem) {
-  std::unique_ptr<Canvas> canvas = MakeCanvas(20, 10, 15, 0xFFFFFF);
-  canvas->Line(45, 0, 45, 150, 0);  // twips: pixel column 3
-  Picture picture = canvas->Image();
-  EXPECT_EQ(picture->width_twips, 300);
-  for (int x : {2, 3, 4}) EXPECT_EQ(picture->pixels[5 * 20 + x] & 0xFFFFFF, x == 3 ? 0u : 0xFFFFFFu) << x;
-  canvas->Cls();
-  EXPECT_EQ(canvas->Image()->pixels[5 * 20 + 3] & 0xFFFFFF, 0xFFFFFFu);
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+// The recorded operations of a document painted on a receipt printer's
+// one-bit dot page: glyphs stamped at their dots, lines and the text the
+// page cannot stamp through cairo, pictures as whole blocks of dots.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "base/run_time_error.h"
+#include "base/units.h"
+#include "printers/printer_options.h"
+#include "render/color.h"
+#include "render/dot_render-cairo.h"
+#include "render/drawing-cairo.h"
+
+namespace kalvenor {
+namespace {
+
+// Cairo's largest image; at 203 dots per inch about four metres of paper.
+constexpr double kMaxDotRows = 32767;
+
+// Paints a picture at (x, y) twips on a dot page of `s` dots per twip,
+// without resampling: a bitmap pixel becomes a whole block of dots, and the
+// modules of a symbol become whole, equal numbers of dots.
+class DotPictureTarget : public PictureTarget {
+ public:
+  DotPictureTarget(DotRenderer& dots, double x, double y, double s)
+      : dots_(dots), x_(x), y_(y), s_(s), ox_(std::lround(x * s)), oy_(std::lround(y * s)) {}
+
+  void Background(const PictureData& picture) override {
+    dots_.Fill(ox_, oy_, ox_ + std::lround(picture.width_twips * s_), oy_ + std::lround(picture.height_twips * s_),
+               InkArgb(picture.background_argb));
+  }
+
+  // Nearest neighbour to whole dots: every pixel the same block of dots. A
+  // run of pixels alike is one fill; paper that is not opaque leaves what
+  // lies under it.
+  void Bitmap(const PictureData& picture) override {
+    const int pw = picture.pixel_width, ph = picture.pixel_height;
+    const long kx = std::max(1L, std::lround(picture.width_twips / pw * s_));
+    const long ky = std::max(1L, std::lround(picture.height_twips / ph * s_));
+    for (int py = 0; py < ph; ++py) {
+      const uint32_t* row = picture.pixels.data() + static_cast<size_t>(py) * pw;
+      for (int px = 0; px < pw;) {
+        const bool ink = InkArgb(row[px]);
+        const bool opaque = (row[px] >> 24) == 0xFF;
+        int end = px + 1;
+        while (end < pw && InkArgb(row[end]) == ink && ((row[end] >> 24) == 0xFF) == opaque) ++end;
+        if (ink || opaque) dots_.Fill(ox_ + px * kx, oy_ + py * ky, ox_ + end * kx, oy_ + (py + 1) * ky, ink);
+        px = end;
+      }
+    }
+  }
+
+  // A module is a whole number of dots (at least two across a bar code).
+  void Rects(const PictureData& picture) override {
+    std::function<long(double)> fx = [this](double v) { return std::lround((x_ + v) * s_); };
+    std::function<long(double)> fy = [this](double v) { return std::lround((y_ + v) * s_); };
+    if (picture.module_twips > 0) {
+      const double m = picture.module_twips;
+      const long dots = std::max(picture.square_modules ? 1L : 2L, std::lround(m * s_));
+      const long ox = ox_, oy = oy_;
+      fx = [=](double v) { return ox + std::lround(v / m * static_cast<double>(dots)); };
+      if (picture.square_modules) fy = [=](double v) { return oy + std::lround(v / m * static_cast<double>(dots)); };
+    }
+    const bool ink = InkArgb(picture.fill_argb);
+    for (const PictureData::Rect& r : picture.rects) dots_.Fill(fx(r.x), fy(r.y), fx(r.x + r.w), fy(r.y + r.h), ink);
+  }
+
+ private:
+  DotRenderer& dots_;
+  const double x_, y_, s_;
+  const long ox_, oy_;
+};
+
+// The rows of the page at `s` dots per twip: down to the lowest drawing and
+// the bottom margin.
+double PageRows(const std::vector<DrawOp>& ops, double bottom_twips, double s) {
+  double bottom = bottom_twips * s;
+  for (const DrawOp& op : ops) {
+    // A QR symbol whose modules round up to whole dots is taller than its picture.
+    const auto* p = std::get_if<PictureOp>(&op);
+    if (p != nullptr && p->picture->square_modules && p->picture->module_twips > 0) {
+      const double m = p->picture->module_twips, dots = static_cast<double>(std::max(1L, std::lround(m * s)));
+      bottom = std::max(bottom, std::lround(p->y * s) + std::round(p->picture->height_twips / m * dots));
+    }
+  }
+  return std::ceil(bottom + kBottomMarginTwips * s);
+}
+
+// The glyphs of a text on the dot page, from its measuring layout so that
+// they stand where the PDF has them. False when cairo must draw the text:
+// an underline, a glyph no font has, or letters larger than a receipt's.
+bool PlaceTextDots(const TextOp& text, double s, std::vector<DotRenderer::PlacedGlyph>* glyphs) {
+  TextEngine& engine = TextEngine::Get();
+  std::shared_ptr<PangoLayout> layout = text.layout;
+  if (layout == nullptr) layout.reset(engine.Layout(text.text, text.font), g_object_unref);
+  if (std::abs(text.font.Size) * s * kTwipsPerPoint > DotRenderer::kMaxStampedEm ||
+      !DotRenderer::Stampable(layout.get())) {
+    return false;
+  }
+  DotRenderer::PlaceGlyphs(layout.get(), text.x * s, text.y * s, s * kTwipsPerPoint,
+                           [&engine](PangoFont* font) { return engine.DotFont(font); }, glyphs);
+  return true;
+}
+
+// A text the dot page leaves to cairo, drawn over its own box.
+void DrawTextWithCairo(DotRenderer& dots, const TextOp& text, double s) {
+  std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text.text, text.font);
+  const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
+  PangoRectangle ink;
+  pango_layout_get_extents(layout.get(), &ink, nullptr);
+  const double margin = 4;  // dots the grid fitting may move an outline
+  dots.DrawWithCairo(std::lround(std::floor(tx + scale * ink.x / PANGO_SCALE - margin)),
+                     std::lround(std::floor(ty + scale * ink.y / PANGO_SCALE - margin)),
+                     std::lround(std::ceil(tx + scale * (ink.x + ink.width) / PANGO_SCALE + margin)),
+                     std::lround(std::ceil(ty + scale * (ink.y + ink.height) / PANGO_SCALE + margin)), true,
+                     [&](cairo_t* cr) {
+                       cairo_translate(cr, tx, ty);
+                       cairo_scale(cr, scale, scale);
+                       pango_cairo_show_layout(cr, layout.get());
+                     });
+}
+
+// Lines keep cairo's coverage, over a box just around them.
+void DrawLineDots(DotRenderer& dots, const LineOp& line, double s) {
+  const double reach = std::max<int16_t>(line.width, 1) * kTwipsPerPixel * s / 2 + 2;
+  dots.DrawWithCairo(std::lround(std::floor(std::min(line.x1, line.x2) * s - reach)),
+                     std::lround(std::floor(std::min(line.y1, line.y2) * s - reach)),
+                     std::lround(std::ceil(std::max(line.x1, line.x2) * s + reach)),
+                     std::lround(std::ceil(std::max(line.y1, line.y2) * s + reach)), Ink(line.color),
+                     [&](cairo_t* cr) {
+                       cairo_scale(cr, s, s);
+                       StrokeLine(cr, line);
+                     });
+}
+
+}  // namespace
+
+DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const PrinterOutput& output,
+                      DotRenderer& dots) {
+  const double s = output.dpi / 1440.0;  // dots per twip
+  const double height = PageRows(ops, bottom_twips, s);
+  if (height > kMaxDotRows) throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
+  dots.Begin(output.width_dots, std::max(1, static_cast<int>(height)));
+  std::vector<DotRenderer::PlacedGlyph> glyphs;
+  for (const DrawOp& op : ops) {
+    if (const auto* text = std::get_if<TextOp>(&op)) {
+      glyphs.clear();
+      if (PlaceTextDots(*text, s, &glyphs)) {
+        dots.DrawGlyphs(glyphs, s * kTwipsPerPoint);
+      } else {
+        DrawTextWithCairo(dots, *text, s);
+      }
+    } else if (const auto* line = std::get_if<LineOp>(&op)) {
+      DrawLineDots(dots, *line, s);
+    } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
+      DotPictureTarget target(dots, picture->x, picture->y, s);
+      DrawPicture(*picture->picture, target);
+    }
+  }
+  return dots.Take();
+}
+
+}  // namespace kalvenor

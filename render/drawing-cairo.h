@@ -1,0 +1,181 @@
+// What the cairo drawing code shares: cairo objects owned by RAII types,
+// colours and the write callback, the pango text engine, the one picture
+// painter, and the operations an open document keeps until it ends.
+#ifndef KALVENOR_RENDER_DRAWING_CAIRO_H_
+#define KALVENOR_RENDER_DRAWING_CAIRO_H_
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <variant>
+#include <vector>
+
+#include "base/text.h"
+#include "printers/dot_page.h"
+#include "render/picture.h"
+#include "render/print_surface.h"
+
+namespace kalvenor {
+
+class DotRenderer;
+struct PrinterOutput;
+
+// --- cairo objects -------------------------------------------------------------
+
+struct CairoDeleter {
+  void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+  void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
+  void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
+};
+using ContextPtr = std::unique_ptr<cairo_t, CairoDeleter>;
+using SurfacePtr = std::unique_ptr<cairo_surface_t, CairoDeleter>;
+using PatternPtr = std::unique_ptr<cairo_pattern_t, CairoDeleter>;
+using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, CairoDeleter>;
+
+// Cairo's write callback for a std::string* closure: appends the bytes.
+cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned int length);
+
+// Sets the source of `cr` to the premultiplied ARGB `argb`, or to the
+// opaque `color` (0x00BBGGRR).
+void SetArgb(cairo_t* cr, uint32_t argb);
+void SetColor(cairo_t* cr, uint32_t color);
+
+// --- text ----------------------------------------------------------------------
+
+// One pango context for all measuring, at 72 dpi so that a layout's units
+// are points, with unhinted metrics so that widths scale exactly.
+class TextEngine {
+ public:
+  static TextEngine& Get();
+
+  // Layout of `text` in `font`; the caller unrefs it. With `dots` its glyphs
+  // are outlined for a printer's dot grid (hinted, no grey edges); glyph
+  // positions and metrics stay those of the unhinted layout.
+  PangoLayout* Layout(const Text& text, const FontState& font, bool dots = false);
+
+  // A measured text: its logical width and height in points, and the
+  // layout that measured it, drawn as it is (null for a text measured in
+  // pieces, which is laid out again to be drawn).
+  struct Measured {
+    double width = 0, height = 0;
+    std::shared_ptr<PangoLayout> layout;
+  };
+
+  // Logical width and height of `text`, in points. Raises "Overflow" for a
+  // width past 16 bits of twips. Measurements of short texts are kept.
+  Measured Measure(const Text& text, const FontState& font);
+
+  // The layout of `text` for a printer's dot grid, for the rare text the dot
+  // page leaves to cairo (see DotRenderer::Stampable).
+  std::shared_ptr<PangoLayout> DotLayout(const Text& text, const FontState& font);
+
+  // The same face and size as `font` (of a measuring layout), outlined for a
+  // printer's dot grid: hinted, without grey edges. Null when no such font.
+  cairo_scaled_font_t* DotFont(PangoFont* font);
+
+  // The families the font map offers, in its order.
+  const std::vector<Text>& Families();
+
+ private:
+  TextEngine();
+  PangoContext* DotsContext();
+
+  using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
+  static constexpr size_t kMaxMeasured = 512;
+  static constexpr size_t kMaxMeasuredLength = 256;
+
+  PangoContext* context_;
+  PangoContext* dots_context_ = nullptr;
+  std::vector<Text> families_;
+  std::map<MeasureKey, Measured> measured_;
+  std::map<PangoFont*, std::pair<PangoFont*, cairo_scaled_font_t*>> dot_fonts_;
+};
+
+// Draws `layout` (of `text` in `font`; laid out here when null) in `color`
+// (0x00BBGGRR) with its top-left corner at (x_units, y_units) of a surface
+// whose device units are `device_per_unit` per surface unit.
+void DrawText(cairo_t* cr, const Text& text, const FontState& font, PangoLayout* layout, double x_units,
+              double y_units, double device_per_unit, double units_per_point, uint32_t color);
+
+// The font list of every cairo surface: the families of the font map.
+// FontOfScreen raises "Subscript out of range" for an index outside it.
+int FontCountOfScreen();
+Text FontOfScreen(int index);
+
+// --- pictures ------------------------------------------------------------------
+
+// A surface a picture is painted on, part by part, each in twips from the
+// picture's top-left corner and at the picture's size.
+class PictureTarget {
+ public:
+  virtual ~PictureTarget() = default;
+  // The whole box in background_argb.
+  virtual void Background(const PictureData& picture) = 0;
+  // The bitmap, scaled to the box; its pixels are whole (HasBitmap).
+  virtual void Bitmap(const PictureData& picture) = 0;
+  // The rectangles in fill_argb.
+  virtual void Rects(const PictureData& picture) = 0;
+};
+
+// True when `picture` holds a whole bitmap.
+bool HasBitmap(const PictureData& picture);
+
+// The one picture painter: the background, the bitmap over it (unless its
+// rectangles stand for it), then the rectangles on top.
+void DrawPicture(const PictureData& picture, PictureTarget& target);
+
+// Paints `picture` with its top-left corner at the current origin of `cr`,
+// `scale` device units per twip. With `masks` (vector documents) the
+// rectangles of a symbol go out as a one-bit mask on their grid.
+void DrawPicture(cairo_t* cr, const PictureData& picture, double scale, bool masks = false);
+
+// --- the operations of an open document -------------------------------------
+
+// One drawing operation of an open document, kept until the document ends:
+// only then is it known which printer, and so which output, it goes to.
+// Positions in twips.
+struct TextOp {
+  Text text;
+  FontState font;
+  double x, y;
+  std::shared_ptr<PangoLayout> layout;  // the measuring layout, or null
+};
+struct LineOp {
+  float x1, y1, x2, y2;
+  uint32_t color;
+  int16_t width;
+};
+struct PictureOp {
+  Picture picture;
+  float x, y;
+};
+using DrawOp = std::variant<TextOp, LineOp, PictureOp>;
+
+// Paper left below the lowest drawing of a document.
+constexpr double kBottomMarginTwips = 360.0;
+
+// Strokes `line` on `cr`, whose user units are twips, in the source set.
+void StrokeLine(cairo_t* cr, const LineOp& line);
+
+// `ops` drawn as one page of `width_pt` by `height_pt` points: a PDF, or
+// PostScript with `postscript`. Raises the printer error when cairo fails.
+std::string RenderVectorPage(const std::vector<DrawOp>& ops, double width_pt, double height_pt,
+                             bool postscript);
+
+// `ops`, whose lowest drawing is at `bottom_twips`, drawn at the dots of a
+// printer that wants `output`, one bit a dot, on `dots`: the drawing of the
+// PDF at the same places, with text glyphs hinted to the dot grid and
+// everything darker than half black. Raises the printer error for a page
+// longer than the printer takes.
+DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const PrinterOutput& output,
+                      DotRenderer& dots);
+
+}  // namespace kalvenor
+
+#endif  // KALVENOR_RENDER_DRAWING_CAIRO_H_
