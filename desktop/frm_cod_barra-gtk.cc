@@ -15,6 +15,7 @@
 #include "base/units.h"
 #include "desktop/event_guard.h"
 #include "desktop/frm_cod_barra_window.h"
+#include "render/color.h"
 
 namespace kalvenor {
 
@@ -70,9 +71,9 @@ void Place(FormWindow* w, GtkWidget* widget, const frmCodBarra::Control& c, int3
 
 // Paints the box's persistent image over its back colour, pixel for pixel.
 void PaintPictureBox(const frmCodBarra::PictureBox* box, cairo_t* cr) {
-  const uint32_t back = box->canvas->BackColor;  // 0x00BBGGRR
-  cairo_set_source_rgb(cr, (back & 0xFF) / 255.0, ((back >> 8) & 0xFF) / 255.0,
-                       ((back >> 16) & 0xFF) / 255.0);
+  const uint32_t back = OpaqueArgb(box->canvas->BackColor);
+  cairo_set_source_rgb(cr, ((back >> 16) & 0xFF) / 255.0, ((back >> 8) & 0xFF) / 255.0,
+                       (back & 0xFF) / 255.0);
   cairo_paint(cr);
   Picture image = box->Image();
   if (!image || image->pixel_width <= 0 || image->pixel_height <= 0 ||

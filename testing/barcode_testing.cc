@@ -15,13 +15,11 @@
 #include <sstream>
 #include <thread>
 
+#include "render/color.h"
+
 extern char** environ;
 
 namespace kalvenor {
-
-static uint32_t Argb(uint32_t bgr) {
-  return 0xFF000000u | ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
-}
 
 FakeCanvas::FakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color)
     : units_per_pixel_(units_per_pixel) {
@@ -60,7 +58,7 @@ void FakeCanvas::Line(float x1, float y1, float x2, float y2, uint32_t color) {
   }
   for (int y = std::max(top, 0); y < std::min(bottom, height_); ++y) {
     for (int x = std::max(left, 0); x < std::min(right, width_); ++x) {
-      pixels_[static_cast<size_t>(y) * width_ + x] = Argb(color);
+      pixels_[static_cast<size_t>(y) * width_ + x] = OpaqueArgb(color);
     }
   }
   CurrentX = x2;
@@ -68,7 +66,7 @@ void FakeCanvas::Line(float x1, float y1, float x2, float y2, uint32_t color) {
 }
 
 void FakeCanvas::Cls() {
-  std::fill(pixels_.begin(), pixels_.end(), Argb(BackColor));
+  std::fill(pixels_.begin(), pixels_.end(), OpaqueArgb(BackColor));
   lines.clear();
   prints.clear();
   ++clears;
@@ -79,7 +77,7 @@ void FakeCanvas::Cls() {
 void FakeCanvas::Resize(int pixel_width, int pixel_height) {
   width_ = pixel_width;
   height_ = pixel_height;
-  pixels_.assign(static_cast<size_t>(width_) * height_, Argb(BackColor));
+  pixels_.assign(static_cast<size_t>(width_) * height_, OpaqueArgb(BackColor));
 }
 
 Picture FakeCanvas::Image() const {
