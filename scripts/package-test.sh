@@ -89,6 +89,7 @@ kalvenor="$pkgroot/usr/bin/kalvenor"
 for d in "${window_debs[@]}"; do
   [ -x "$pkgroot/usr/bin/kalvenor-barcodes" ] || die "usr/bin/kalvenor-barcodes not in $(basename "$d")"
 done
+[ -x "$pkgroot/usr/bin/kalvenor-escpos-preview" ] || die "usr/bin/kalvenor-escpos-preview not in the package"
 examples="$pkgroot/usr/share/doc/kalvenor/examples"
 [ -f "$examples/kalvenor.env" ] || die "examples not in the package"
 
@@ -146,6 +147,19 @@ if command -v pdffonts >/dev/null 2>&1; then
     || die "the receipt is not set in DejaVu Sans Mono: $(pdffonts "${pdfs[0]}" | tail -n +3)"
 fi
 log "packaged kalvenor printed ${#pdfs[@]} documents; both logs say 'Finalizo correctamente.'"
+
+# --- an ESC/POS receipt printer on the folder printer, previewed ---------------------
+mkdir -p "$work/escpos/COMANDERA"
+echo kalvenor-output=escpos >"$work/escpos/COMANDERA/kalvenor-options"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/escpos#" "$sandbox/kalvenor.env"
+cp "$examples/ETIQUE01.TXT" "$work/C/VENTAS/"
+run_job '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' || die "ESC/POS label job: exit $?"
+check_log "$work/C/VENTAS/LOGETQ.TXT"
+"$pkgroot/usr/bin/kalvenor-escpos-preview" "$work/escpos/COMANDERA/000001.prn" "$sandbox/000001.png" >/dev/null \
+  || die "kalvenor-escpos-preview of 000001.prn: exit $?"
+[ "$(head -c 4 "$sandbox/000001.png" | tail -c 3)" = PNG ] || die "kalvenor-escpos-preview made no PNG"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/printers#" "$sandbox/kalvenor.env"
+log "kalvenor-escpos-preview drew the packaged program's ESC/POS label"
 
 # --- the same slip through CUPS, when a COMANDERA queue is there --------------------
 # (scripts/test.sh, as root, names its own CUPS server with KALVENOR-COMANDERA
