@@ -20,7 +20,7 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 chmod 755 "$box"
 settings=$("$root/scripts/cups-test-queue.sh" --private "$box/cups")
-while read -r setting; do export "$setting"; done <<<"$settings"
+while read -r setting; do export "${setting?}"; done <<<"$settings"
 out=$KALVENOR_CUPS_PDF_OUT
 mkdir -p "$box"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS}
 cp "$root/examples/KALVENOR.INI" "$box/C/CAJA/"

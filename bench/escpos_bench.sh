@@ -88,7 +88,7 @@ fi
 # for lp; the Kalvenor job names the raw queue's server itself).
 queue=KALVENOR-COMANDERA
 settings=$("$root/scripts/cups-test-queue.sh" --private "$box/pdf-cups")
-while read -r setting; do export "$setting"; done <<<"$settings"
+while read -r setting; do export "${setting?}"; done <<<"$settings"
 out=$KALVENOR_CUPS_PDF_OUT
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

@@ -53,7 +53,7 @@ mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,out}
 # CUPS_SERVER would find.
 if [ -z "${CUPS_SERVER:-}" ]; then
   settings=$("$root/scripts/cups-test-queue.sh" --private "$dir/local") || die "no local CUPS server"
-  while read -r setting; do export "$setting"; done <<<"$settings"
+  while read -r setting; do export "${setting?}"; done <<<"$settings"
 fi
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'

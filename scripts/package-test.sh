@@ -168,7 +168,7 @@ log "kalvenor-escpos-preview drew the packaged program's ESC/POS label"
 # system took every document; the trace names their CUPS jobs.
 if [ -z "${CUPS_SERVER:-}" ]; then
   if [ "$(id -u)" -eq 0 ] && settings=$("$root/scripts/cups-test-queue.sh" --private "$sandbox/cups"); then
-    while read -r setting; do export "$setting"; done <<<"$settings"
+    while read -r setting; do export "${setting?}"; done <<<"$settings"
   else
     export CUPS_SERVER=/nonexistent/kalvenor-test-cups.sock
   fi

@@ -26,7 +26,7 @@ unset KALVENOR_CUPS_PDF_OUT
 if [ "$(id -u)" -eq 0 ]; then
   cups_dir=$(mktemp -d /tmp/kalvenor-cups-test.XXXXXX)
   if settings=$(scripts/cups-test-queue.sh --private "$cups_dir"); then
-    while read -r setting; do export "$setting"; done <<<"$settings"
+    while read -r setting; do export "${setting?}"; done <<<"$settings"
   else
     echo "test: CUPS test server could not be set up; the CUPS tests will be skipped"
   fi
