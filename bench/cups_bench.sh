@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Time until a job is complete through the local CUPS queue KALVENOR-COMANDERA
-# (cups-pdf back end, set up by scripts/cups-test-queue.sh; needs root): the
+# Time until a job is complete through the CUPS queue KALVENOR-COMANDERA
+# (cups-pdf back end, on a cupsd of its own: scripts/cups-test-queue.sh
+# --private; needs root): the
 # Kalvenor job of bench/job_bench.sh's slip (two receipts, two CUPS jobs)
 # against `lp` of the slip's text. A job is complete when cups-pdf has
 # written its whole file (bench/cups_wait.sh).
@@ -10,13 +11,17 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KALVENOR_BUILD:-$root/build-bench}
 runs=${1:-10}
 queue=KALVENOR-COMANDERA
-out=$("$root/scripts/cups-test-queue.sh")
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target kalvenor >/dev/null
 
 box=$(mktemp -d "${TMPDIR:-/tmp}/kalvenor-cups.XXXXXX")
-trap 'rm -rf "$box"' EXIT
+trap '"$root/scripts/cups-test-queue.sh" --stop "$box/cups"; rm -rf "$box"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 chmod 755 "$box"
+settings=$("$root/scripts/cups-test-queue.sh" --private "$box/cups")
+while read -r setting; do export "${setting?}"; done <<<"$settings"
+out=$KALVENOR_CUPS_PDF_OUT
 mkdir -p "$box"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS}
 cp "$root/examples/KALVENOR.INI" "$box/C/CAJA/"
 cp "$root/examples/COMANRNG.ZOV" "$box/C/ZOV/"

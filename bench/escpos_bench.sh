@@ -18,9 +18,8 @@
 #      (testing/escpos_printer.py behind a raw queue) has received the last
 #      byte of the last receipt, against `lp` of the slip's text on the
 #      cups-pdf queue KALVENOR-COMANDERA until its PDF is complete
-#      (bench/cups_wait.sh). The raw queue lives on a cupsd of its own on
-#      127.0.0.1, so the shared server's queues and their COMANDERA stay as
-#      they are.
+#      (bench/cups_wait.sh). Both queues live on cupsds of their own on
+#      127.0.0.1, so this machine's queues and /etc/cups stay as they are.
 #   bench/escpos_bench.sh [runs] [cups-runs]   (default 20 and 10, after warm-up runs)
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
@@ -39,6 +38,7 @@ mkdir -p "$box/printer"
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  "$root/scripts/cups-test-queue.sh" --stop "$box/pdf-cups"
   rm -rf "$box"
 }
 trap cleanup EXIT
@@ -84,12 +84,12 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "escpos_bench: through CUPS skipped (needs root)" >&2
   exit 0
 fi
+# The cups-pdf queue on a cupsd of its own too (its CUPS_SERVER is exported
+# for lp; the Kalvenor job names the raw queue's server itself).
 queue=KALVENOR-COMANDERA
-if lpstat -v "$queue" >/dev/null 2>&1; then
-  out=${KALVENOR_CUPS_PDF_OUT:-/var/spool/cups-pdf/KALVENOR}
-else
-  out=$("$root/scripts/cups-test-queue.sh")
-fi
+settings=$("$root/scripts/cups-test-queue.sh" --private "$box/pdf-cups")
+while read -r setting; do export "${setting?}"; done <<<"$settings"
+out=$KALVENOR_CUPS_PDF_OUT
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }

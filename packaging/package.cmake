@@ -30,6 +30,7 @@ string(TIMESTAMP KALVENOR_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(packaging/changelog.in ${KALVENOR_PACKAGE_FILES}/changelog @ONLY)
 set(KALVENOR_GZIPPED)
 foreach(source ${KALVENOR_PACKAGE_FILES}/changelog ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor.1
+               ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-escpos-preview.1
                ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-barcodes.1)
   get_filename_component(name ${source} NAME)
   add_custom_command(OUTPUT ${KALVENOR_PACKAGE_FILES}/${name}.gz
@@ -43,7 +44,11 @@ install(TARGETS kalvenor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A module loaded by path (dlopen), not a library of the linker's search path.
 install(TARGETS kalvenor_net LIBRARY DESTINATION lib/kalvenor)
 install(FILES fonts/kalvenor-fonts.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvenor)
-install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz ${KALVENOR_PACKAGE_FILES}/kalvenor-escpos-preview.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The ESC/POS stream reader (Python, standard library only) as a command: a
+# .prn of the folder printer checked and drawn as a picture.
+install(PROGRAMS scripts/escpos_page.py DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kalvenor-escpos-preview)
 install(FILES README.md packaging/copyright ${KALVENOR_PACKAGE_FILES}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor)
 # The README's pictures, so that its image links work in the installed copy.
@@ -85,11 +90,12 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Libraries from the binaries (dpkg-shlibdeps); the fonts the aliases name and
-# fc-cache are not linked, so they are listed by hand. Printing on a local
+# Libraries from the binaries (dpkg-shlibdeps); the fonts the aliases name,
+# fc-cache and the Python of kalvenor-escpos-preview are not linked, so they
+# are listed by hand. Printing on a local
 # queue needs the CUPS server and lpadmin; a remote server does not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fontconfig")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, fontconfig, python3")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "cups, cups-client")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "printer-driver-cups-pdf, man-db")
 set(CPACK_DEB_COMPONENT_INSTALL ON)

@@ -2,10 +2,13 @@
 // CUPS job per ended document.
 #include <cups/cups.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <chrono>
 #include <map>
 #include <memory>
@@ -80,6 +83,18 @@ constexpr int kCupsAnswerSeconds = 5;
 std::string ServerName() {
   std::string server = cupsServer();
   return server.starts_with("/") ? server : server + ":" + std::to_string(ippPort());
+}
+
+// Why no connection to the server was made. CUPS reports every connection
+// that failed after it was tried as "Host is down", which on a counter reads
+// as a dead machine; a port nobody listens on or a missing socket is said
+// as such.
+std::string ConnectFailure() {
+  std::string said = LastCupsError();
+  if (said != std::strerror(EHOSTDOWN)) return said;
+  std::string server = cupsServer();
+  if (server.starts_with("/") && access(server.c_str(), F_OK) != 0) return "no such socket";
+  return "connection refused";
 }
 
 // An IPP response, owned.
@@ -300,7 +315,7 @@ class CupsPrinters : public CachedPrinters {
     http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                          kCupsAnswerSeconds * 1000, nullptr);
     if (http_ == nullptr) {
-      server_problem_ = "no CUPS server at " + ServerName() + " (" + LastCupsError() + ")";
+      server_problem_ = "no CUPS server at " + ServerName() + " (" + ConnectFailure() + ")";
     } else {
       httpSetTimeout(http_, kCupsAnswerSeconds, GiveUp, this);
     }

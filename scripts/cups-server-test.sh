@@ -5,11 +5,16 @@
 #   scripts/cups-server-test.sh [kalvenor-binary]    (default: build/kalvenor)
 # Starts a cupsd of its own on 127.0.0.1 at a free port (configuration,
 # spool, cache and logs in a scratch folder; the system cupsd is left alone),
-# adds a raw queue TIENDA-COMANDERA there whose printer is a small listener on
+# adds TIENDA-COMANDERA there as the README adds a driver queue (a PostScript
+# driver, the 80 mm roll as its PageSize) whose printer is a small listener on
 # 127.0.0.1 that keeps every job it receives as a file,
 # prints the example slip with CUPS_SERVER=127.0.0.1:PORT and checks the
-# trace, the second server's jobs and file, and that the local server has no
-# job of the test's user. Needs root (cupsd); skipped with a message otherwise.
+# trace, the second server's jobs, that every page the printer got is 80 mm
+# wide, and that the local server has no job of the test's user. The local
+# server is the one CUPS_SERVER names when the caller set it (scripts/test.sh:
+# the suite's own, with KALVENOR-COMANDERA), else a private one with the test
+# queue (scripts/cups-test-queue.sh --private). Needs root (cupsd); skipped
+# with a message otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kalvenor=$(realpath -m "${1:-$root/build/kalvenor}")
@@ -22,16 +27,10 @@ if [ "$(id -u)" -ne 0 ]; then
   log "skipped: needs root to run a cupsd of its own"
   exit 0
 fi
-for tool in cupsd lpadmin lpstat python3; do
+for tool in cupsd lpadmin lpstat python3 ps2pdf pdfinfo; do
   command -v "$tool" >/dev/null 2>&1 || die "$tool not found (run scripts/setup.sh)"
 done
 [ -x "$kalvenor" ] || die "no program at $kalvenor"
-
-# The local server, as scripts/test.sh sets it up, so that a job that
-# ignored CUPS_SERVER would find a COMANDERA queue there.
-if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-  "$root/scripts/cups-test-queue.sh" >/dev/null || log "the local CUPS server could not be started"
-fi
 
 dir=$(mktemp -d /tmp/kalvenor-cups-server.XXXXXX)
 pids=()
@@ -41,11 +40,21 @@ cleanup() {
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
+  "$root/scripts/cups-test-queue.sh" --stop "$dir/local"
   rm -rf "$dir"
 }
 trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 chmod 755 "$dir"
 mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,out}
+
+# The local server with a COMANDERA queue, which a job that ignored
+# CUPS_SERVER would find.
+if [ -z "${CUPS_SERVER:-}" ]; then
+  settings=$("$root/scripts/cups-test-queue.sh" --private "$dir/local") || die "no local CUPS server"
+  while read -r setting; do export "${setting?}"; done <<<"$settings"
+fi
 free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
@@ -107,9 +116,10 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' || die "cupsd on $server does not answer"
-lpadmin -h "$server" -p "$QUEUE" -E -v "socket://127.0.0.1:$printer_port" -m raw 2>/dev/null \
+lpadmin -h "$server" -p "$QUEUE" -E -v "socket://127.0.0.1:$printer_port" \
+  -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=Custom.80x297mm -o media-default=Custom.80x297mm 2>/dev/null \
   || die "lpadmin on $server"
-log "second server on $server, raw queue $QUEUE"
+log "second server on $server, driver queue $QUEUE"
 
 # --- the job ----------------------------------------------------------------------
 work="$dir/srv"
@@ -138,6 +148,11 @@ printed=0
 for job in "$dir"/out/job-*; do
   [ -f "$job" ] || continue
   head -c 5 "$job" | grep -Eq '^(%PDF-|%!PS)' || die "the printer got $(basename "$job"), not a document"
+  # As wide as the roll: 80 mm = 226.8 pt, within half a millimetre.
+  ps2pdf "$job" "$job.pdf" 2>/dev/null || die "$(basename "$job") does not convert to PDF"
+  width=$(pdfinfo "$job.pdf" | awk '/^Page size:/ { print $3 }')
+  awk -v w="${width:-0}" 'BEGIN { exit !(w >= 225.4 && w <= 228.2) }' \
+    || die "the printer got $(basename "$job") ${width:-?} pt wide, not 80 mm"
   printed=$((printed + 1))
 done
 [ "$printed" -eq "$docs" ] || die "the printer behind $QUEUE got $printed documents, not $docs"
@@ -145,4 +160,4 @@ done
 if lpstat -W all -o 2>/dev/null | grep -q " $user "; then
   die "the local CUPS server got a job of $user"
 fi
-log "passed: $docs documents on $server ($QUEUE), none on the local server"
+log "passed: $docs documents on $server ($QUEUE), each 80 mm wide, none on the local server"

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Reads an ESC/POS receipt stream as a receipt printer would, strictly.
 
-  escpos_page.py FILE.prn [OUT.png|OUT.pgm]
+  kalvenor-escpos-preview FILE.prn [OUT.png|OUT.pgm]
+  (the installed command; scripts/escpos_page.py in the source tree)
       prints one JSON line per document (inked width, height, cut, band and
       feed counts) and writes the first document's page as a picture.
 

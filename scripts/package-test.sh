@@ -65,7 +65,13 @@ log "lintian: no errors or warnings${lintian_out:+; $lintian_out}"
 
 # --- unpack into a throwaway root ---------------------------------------------------
 sandbox=$(mktemp -d /tmp/kalvenor-package-test.XXXXXX)
-trap 'rm -rf "$sandbox"' EXIT
+cleanup() {
+  "$root/scripts/cups-test-queue.sh" --stop "$sandbox/cups"
+  rm -rf "$sandbox"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 # The dependencies resolve on this machine (apt only simulates).
 chmod 755 "$sandbox"
 cp "$deb" "${window_debs[@]}" "$sandbox/"
@@ -83,6 +89,7 @@ kalvenor="$pkgroot/usr/bin/kalvenor"
 for d in "${window_debs[@]}"; do
   [ -x "$pkgroot/usr/bin/kalvenor-barcodes" ] || die "usr/bin/kalvenor-barcodes not in $(basename "$d")"
 done
+[ -x "$pkgroot/usr/bin/kalvenor-escpos-preview" ] || die "usr/bin/kalvenor-escpos-preview not in the package"
 examples="$pkgroot/usr/share/doc/kalvenor/examples"
 [ -f "$examples/kalvenor.env" ] || die "examples not in the package"
 
@@ -109,8 +116,10 @@ sed -e "s#/srv/kalvenor#$work#g" \
     -e "s#^\#KALVENOR_TRACE=.*#KALVENOR_TRACE=$work/trace.jsonl#" \
     "$examples/kalvenor.env" >"$sandbox/kalvenor.env"
 run_job() {  # run_job SLIP LOG: one job with only the environment file's variables
+  # (and the caller's CUPS server: scripts/test.sh names the suite's own)
   # shellcheck disable=SC2016  # expanded by the inner shell
   (cd "$work/C/CAJA" && env -i PATH="$pkgroot/usr/bin:/usr/bin:/bin" HOME="$sandbox" \
+     ${CUPS_SERVER:+CUPS_SERVER="$CUPS_SERVER"} \
      bash -c 'set -a; . "$1"; set +a; shift; exec kalvenor "$@"' run "$sandbox/kalvenor.env" "$1" "$2" N S)
 }
 check_log() {  # check_log FILE
@@ -139,9 +148,31 @@ if command -v pdffonts >/dev/null 2>&1; then
 fi
 log "packaged kalvenor printed ${#pdfs[@]} documents; both logs say 'Finalizo correctamente.'"
 
+# --- an ESC/POS receipt printer on the folder printer, previewed ---------------------
+mkdir -p "$work/escpos/COMANDERA"
+echo kalvenor-output=escpos >"$work/escpos/COMANDERA/kalvenor-options"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/escpos#" "$sandbox/kalvenor.env"
+cp "$examples/ETIQUE01.TXT" "$work/C/VENTAS/"
+run_job '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' || die "ESC/POS label job: exit $?"
+check_log "$work/C/VENTAS/LOGETQ.TXT"
+"$pkgroot/usr/bin/kalvenor-escpos-preview" "$work/escpos/COMANDERA/000001.prn" "$sandbox/000001.png" >/dev/null \
+  || die "kalvenor-escpos-preview of 000001.prn: exit $?"
+[ "$(head -c 4 "$sandbox/000001.png" | tail -c 3)" = PNG ] || die "kalvenor-escpos-preview made no PNG"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/printers#" "$sandbox/kalvenor.env"
+log "kalvenor-escpos-preview drew the packaged program's ESC/POS label"
+
 # --- the same slip through CUPS, when a COMANDERA queue is there --------------------
-# (scripts/test.sh adds KALVENOR-COMANDERA as root). The log says the print
+# (scripts/test.sh, as root, names its own CUPS server with KALVENOR-COMANDERA
+# in CUPS_SERVER; without one, root starts a private one here). This
+# machine's own CUPS server never gets a job. The log says the print
 # system took every document; the trace names their CUPS jobs.
+if [ -z "${CUPS_SERVER:-}" ]; then
+  if [ "$(id -u)" -eq 0 ] && settings=$("$root/scripts/cups-test-queue.sh" --private "$sandbox/cups"); then
+    while read -r setting; do export "${setting?}"; done <<<"$settings"
+  else
+    export CUPS_SERVER=/nonexistent/kalvenor-test-cups.sock
+  fi
+fi
 queue=$(lpstat -p 2>/dev/null | awk '$1 == "printer" && toupper($2) ~ /COMANDERA/ { print $2 }' | tail -n 1 || true)
 if [ -n "$queue" ]; then
   sed -i -e '/^KALVENOR_PRINTER_DIR=/d' -e '/^KALVENOR_DEFAULT_PRINTER=/d' "$sandbox/kalvenor.env"

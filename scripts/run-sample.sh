@@ -40,9 +40,11 @@ for printers in printers escpos; do
   echo "label job (exit $status), log:"; sed 's/^/  /' "$sandbox/C/VENTAS/LOGETQ.TXT"
   echo "trace: $KALVENOR_TRACE"
 done
-# Each stream read strictly, as the printer would, and drawn as a picture.
+# Each stream read strictly, as the printer would, and drawn as a picture:
+# the package's kalvenor-escpos-preview command, here from the source tree.
+kalvenor-escpos-preview() { python3 "$root/scripts/escpos_page.py" "$@"; }
 for prn in "$sandbox"/escpos/COMANDERA/*.prn; do
-  echo "$(basename "$prn"): $(python3 "$root/scripts/escpos_page.py" "$prn" "${prn%.prn}.png")"
+  echo "$(basename "$prn"): $(kalvenor-escpos-preview "$prn" "${prn%.prn}.png")"
 done
 echo "PDFs in $sandbox/printers/COMANDERA:"
 (cd "$sandbox/printers/COMANDERA" && printf "  %s\n" *)

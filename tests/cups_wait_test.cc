@@ -49,7 +49,7 @@ TEST(CupsWait, QueueStatesEndTheJobAsTheySay) {
     ScratchQueue queue;
     auto named = [&](const std::string& s) { return std::regex_replace(s, std::regex("%"), queue.name); };
     ASSERT_TRUE(Shell(named("lpadmin -p % -v file:///dev/null -E -o printer-error-policy=abort-job"
-                            " -P /etc/cups/ppd/KALVENOR-COMANDERA.ppd")));
+                            " -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd")));
     ASSERT_TRUE(c.before.empty() || Shell(named(c.before)));
     JobSandbox job;
     std::string after = named(c.after_first);

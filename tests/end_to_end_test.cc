@@ -149,7 +149,9 @@ TEST(EndToEndTest, TwoCopySlipThroughCups) {
   int jobs = 0;
   for (std::sregex_iterator it(trace.begin(), trace.end(), enddoc), end; it != end; ++it, ++jobs) {
     std::string id = (*it)[1];
-    std::string found = ShellOutput("ls /var/spool/cups-pdf/KALVENOR/*-job_" + id + ".pdf 2>/dev/null");
+    const char* out = std::getenv("KALVENOR_CUPS_PDF_OUT");  // the test queue's folder
+    std::string found = ShellOutput("ls " + std::string(out ? out : "/var/spool/cups-pdf/KALVENOR") +
+                                    "/*-job_" + id + ".pdf 2>/dev/null");
     ASSERT_FALSE(found.empty()) << "job " << id << " is not in the spool";
     found.pop_back();
     // One page, as long as the receipt (not the queue's default paper).
