@@ -1,15 +1,101 @@
 // Test doubles: sandbox folders and the recording printer.
 #include "testing/fake_host.h"
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+extern char** environ;
+
 namespace kalvenor {
 
 namespace fs = std::filesystem;
+
+ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  std::vector<std::string> strings(env);
+  for (char** e = environ; *e != nullptr; ++e) strings.push_back(*e);
+  std::vector<char*> args, envp;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (std::string& e : strings) envp.push_back(e.data());
+  args.push_back(nullptr);
+  envp.push_back(nullptr);
+  if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  out_ = fds[0];
+}
+
+ReportingProcess::~ReportingProcess() {
+  Stop();
+  if (out_ >= 0) close(out_);
+}
+
+std::string ReportingProcess::ReadLine(int guard_seconds) {
+  for (;;) {
+    size_t end = buffered_.find('\n');
+    if (end != std::string::npos) {
+      std::string line = buffered_.substr(0, end);
+      buffered_.erase(0, end + 1);
+      return line;
+    }
+    pollfd ready{out_, POLLIN, 0};
+    char chunk[4096];
+    ssize_t n = -1;
+    if (out_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1) n = read(out_, chunk, sizeof chunk);
+    if (n <= 0) return std::string();
+    buffered_.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+std::string ReportingProcess::ReadLineStartingWith(const std::string& prefix, int guard_seconds) {
+  for (;;) {
+    std::string line = ReadLine(guard_seconds);
+    if (line.empty() || line.starts_with(prefix)) return line;
+  }
+}
+
+int ReportingProcess::Stop(int signal) {
+  if (pid_ <= 0) return -1;
+  kill(pid_, signal);
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+RefusingPort::RefusingPort() {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port_ = ntohs(address.sin_port);
+  }
+}
+
+RefusingPort::~RefusingPort() {
+  if (fd_ >= 0) close(fd_);
+}
 
 Sandbox::Sandbox() {
   std::string pattern = (fs::temp_directory_path() / "kalvenor-test-XXXXXX").string();

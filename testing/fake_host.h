@@ -2,6 +2,8 @@
 #ifndef KALVENOR_TESTING_FAKE_HOST_H_
 #define KALVENOR_TESTING_FAKE_HOST_H_
 
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -79,6 +81,47 @@ std::string Lines(const std::vector<std::string>& lines);
 // What a shell command prints on its standard output; `text` quoted for it.
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
+
+// A helper process (a stand-in server) whose standard output is a pipe to the test: the test waits
+// for what the helper says it did by reading its lines. Ended (SIGTERM) and reaped when it goes.
+class ReportingProcess {
+ public:
+  // Runs `argv` (found on PATH) with `env` ("NAME=value") added to the test's environment.
+  explicit ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+  ~ReportingProcess();
+  ReportingProcess(const ReportingProcess&) = delete;
+  ReportingProcess& operator=(const ReportingProcess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The next line it writes, without its line end; blocks until it comes. Empty once its output
+  // has ended, or when nothing came within `guard_seconds` (a hung helper fails the test rather
+  // than hanging it).
+  std::string ReadLine(int guard_seconds = 120);
+  // Reads lines until one starts with `prefix`: that line, or empty as ReadLine.
+  std::string ReadLineStartingWith(const std::string& prefix, int guard_seconds = 120);
+  // Ends it and waits until it is gone: its exit status, or 128 + the signal.
+  int Stop(int signal = 15);
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffered_;
+};
+
+// A port of 127.0.0.1 that refuses connections: bound and never listened on, so no other
+// process can take it while this lives.
+class RefusingPort {
+ public:
+  RefusingPort();
+  ~RefusingPort();
+  RefusingPort(const RefusingPort&) = delete;
+  RefusingPort& operator=(const RefusingPort&) = delete;
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
 
 // A host with drives C: and H: in `sandbox` ("C", "H"), working directory "C/CAJA" and `printer`
 // (owned by the host) as its printer.

@@ -59,7 +59,7 @@ TEST(EndToEndTest, ThreeCopySlipPrintsTwoReceiptsOnTheFolderPrinter) {
 
 TEST(EndToEndTest, LabelFilePrintsOneDocumentPerLabel) {
   JobSandbox job;
-  RunProgram(job.Job({"\\ventas\\etique01.txt", "\\ventas\\log.txt", "n", "s"}));
+  EXPECT_EQ(RunProgram(job.Job({"\\ventas\\etique01.txt", "\\ventas\\log.txt", "n", "s"})), 0);
   EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"),
             "Impresion de Comanda: C:\\VENTAS\\ETIQUE01.TXT\r\nFinalizo correctamente.\r\n");
   std::vector<std::string> pdfs = job.Pdfs();
@@ -142,7 +142,7 @@ TEST(EndToEndTest, TwoCopySlipThroughCups) {
   ProgramRun run = job.SlipJob();
   run.env["KALVENOR_PRINTER_DIR"] = "";
   run.env["KALVENOR_CUPS_WAIT"] = "60";
-  RunProgram(run);
+  EXPECT_EQ(RunProgram(run), 0) << job.sandbox.Read("stderr.txt");
   EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"), kFinished);
   std::string trace = job.sandbox.Read("trace.jsonl");
   std::regex enddoc(R"re("op":"enddoc","doc":\d+,"printer":"KALVENOR-COMANDERA","output":"(\d+)")re");

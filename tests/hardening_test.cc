@@ -186,7 +186,8 @@ TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
   ASSERT_EQ(listen(listener, 16), 0);  // the kernel completes connections nobody accepts
   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   std::string silent = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
-  const std::string none = "127.0.0.1:1";  // nothing listens on port 1
+  RefusingPort refusing;
+  const std::string none = refusing.address();
   for (auto [server, outcome] :
        {std::pair{silent, "the CUPS server at " + silent + " did not answer within 5 s"},
         std::pair{none, "no CUPS server at " + none}}) {
