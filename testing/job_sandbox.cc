@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <regex>
 #include <thread>
 #include <utility>
 
@@ -162,6 +163,16 @@ std::vector<std::string> JobSandbox::Pdfs(const std::string& printer) const {
   }
   std::sort(pdfs.begin(), pdfs.end());
   return pdfs;
+}
+
+std::string JobSandbox::TraceSteps() const {
+  static const std::regex step(R"re(^\{"op":"(\w+)")re", std::regex::multiline);
+  std::string trace = sandbox.Read("trace.jsonl"), steps;
+  for (std::sregex_iterator it(trace.begin(), trace.end(), step), end; it != end; ++it) {
+    std::string op = (*it)[1];
+    if (op != "print" && op != "line" && op != "picture") steps += (steps.empty() ? "" : " ") + op;
+  }
+  return steps;
 }
 
 std::set<std::string> JobSandbox::Files() const {

@@ -56,6 +56,8 @@ class JobSandbox {
 
   // Paths relative to the sandbox of the numbered documents of a printer.
   std::vector<std::string> Pdfs(const std::string& printer = "COMANDERA") const;
+  // The trace's steps other than drawing, in order: "select enddoc select message enddoc".
+  std::string TraceSteps() const;
   // Every file below the sandbox (relative paths), hidden ones included.
   std::set<std::string> Files() const;
 

@@ -44,7 +44,7 @@ TEST(HardeningTest, HostileJobsEndInTimeInTheirLog) {
     bool label;  // the label file, else the slip
     std::function<void(JobSandbox&, ProgramRun&)> setup;
     std::string outcome;  // the log's second line
-    std::string on_stderr = "";
+    std::string on_stderr = "";  // standard error holds it; empty: nothing at all
   } cases[] = {
       {"label FIFO", true, [](JobSandbox& j, ProgramRun&) {
          fs::remove(j.sandbox.Path("C/VENTAS/ETIQUE01.TXT"));
@@ -110,6 +110,7 @@ TEST(HardeningTest, HostileJobsEndInTimeInTheirLog) {
     EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"),
               "Impresion de Comanda: " + (lost_slip ? "" : "C:" + run.args[0]) + "\r\n" + c.outcome + "\r\n");
     std::string stderr_text = job.sandbox.Read("stderr.txt");
+    EXPECT_EQ(stderr_text.empty(), c.on_stderr.empty()) << stderr_text;
     EXPECT_NE(stderr_text.find(c.on_stderr), std::string::npos) << stderr_text;
     if (c.outcome.starts_with("Finalizo") && run.args == job.SlipJob().args) {
       EXPECT_EQ(job.Pdfs().size(), 2u);
