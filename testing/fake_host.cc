@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,12 +24,46 @@ namespace kalvenor {
 
 namespace fs = std::filesystem;
 
-ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+LineReader::~LineReader() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string LineReader::ReadLine(int guard_seconds) {
+  for (;;) {
+    size_t end = buffered_.find('\n');
+    if (end != std::string::npos) {
+      std::string line = buffered_.substr(0, end);
+      buffered_.erase(0, end + 1);
+      return line;
+    }
+    pollfd ready{fd_, POLLIN, 0};
+    char chunk[4096];
+    ssize_t n = -1;
+    if (fd_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1) n = read(fd_, chunk, sizeof chunk);
+    if (n <= 0) return std::string();
+    buffered_.append(chunk, static_cast<size_t>(n));
+  }
+}
+
+std::string LineReader::ReadLineStartingWith(const std::string& prefix, int guard_seconds) {
+  for (;;) {
+    std::string line = ReadLine(guard_seconds);
+    if (line.empty() || line.starts_with(prefix)) return line;
+  }
+}
+
+Fifo::Fifo(const std::string& path) {
+  if (mkfifo(path.c_str(), 0666) == 0) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+}
+
+ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                   bool quiet) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   std::vector<std::string> strings(env);
   for (char** e = environ; *e != nullptr; ++e) strings.push_back(*e);
   std::vector<char*> args, envp;
@@ -39,37 +74,10 @@ ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, const s
   if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
-  out_ = fds[0];
+  fd_ = fds[0];
 }
 
-ReportingProcess::~ReportingProcess() {
-  Stop();
-  if (out_ >= 0) close(out_);
-}
-
-std::string ReportingProcess::ReadLine(int guard_seconds) {
-  for (;;) {
-    size_t end = buffered_.find('\n');
-    if (end != std::string::npos) {
-      std::string line = buffered_.substr(0, end);
-      buffered_.erase(0, end + 1);
-      return line;
-    }
-    pollfd ready{out_, POLLIN, 0};
-    char chunk[4096];
-    ssize_t n = -1;
-    if (out_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1) n = read(out_, chunk, sizeof chunk);
-    if (n <= 0) return std::string();
-    buffered_.append(chunk, static_cast<size_t>(n));
-  }
-}
-
-std::string ReportingProcess::ReadLineStartingWith(const std::string& prefix, int guard_seconds) {
-  for (;;) {
-    std::string line = ReadLine(guard_seconds);
-    if (line.empty() || line.starts_with(prefix)) return line;
-  }
-}
+ReportingProcess::~ReportingProcess() { Stop(); }
 
 int ReportingProcess::Stop(int signal) {
   if (pid_ <= 0) return -1;

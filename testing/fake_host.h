@@ -82,30 +82,50 @@ std::string Lines(const std::vector<std::string>& lines);
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
 
-// A helper process (a stand-in server) whose standard output is a pipe to the test: the test waits
-// for what the helper says it did by reading its lines. Ended (SIGTERM) and reaped when it goes.
-class ReportingProcess {
+// Lines read from a descriptor as they are written, each read blocking until its line is there.
+// A read that ends or waits `guard_seconds` in vain gives an empty line, so that a writer that
+// hangs fails the test rather than hanging it.
+class LineReader {
  public:
-  // Runs `argv` (found on PATH) with `env` ("NAME=value") added to the test's environment.
-  explicit ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
-  ~ReportingProcess();
-  ReportingProcess(const ReportingProcess&) = delete;
-  ReportingProcess& operator=(const ReportingProcess&) = delete;
+  explicit LineReader(int fd = -1) : fd_(fd) {}
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
 
-  pid_t pid() const { return pid_; }
-  // The next line it writes, without its line end; blocks until it comes. Empty once its output
-  // has ended, or when nothing came within `guard_seconds` (a hung helper fails the test rather
-  // than hanging it).
+  // The next line, without its line end.
   std::string ReadLine(int guard_seconds = 120);
   // Reads lines until one starts with `prefix`: that line, or empty as ReadLine.
   std::string ReadLineStartingWith(const std::string& prefix, int guard_seconds = 120);
-  // Ends it and waits until it is gone: its exit status, or 128 + the signal.
+
+ protected:
+  int fd_;
+  std::string buffered_;
+};
+
+// A FIFO at `path` held open for reading and writing, so that a program can open it for writing
+// at any time without waiting and the test reads what it writes (a trace) as it writes it.
+class Fifo : public LineReader {
+ public:
+  explicit Fifo(const std::string& path);
+};
+
+// A helper process (a stand-in server, a display server) whose standard output is a pipe to the
+// test: the test waits for what the helper says it did by reading its lines. Ended and reaped when
+// it goes.
+class ReportingProcess : public LineReader {
+ public:
+  // Runs `argv` (found on PATH) with `env` ("NAME=value") before the test's environment; `quiet`:
+  // its standard error to /dev/null.
+  explicit ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                            bool quiet = false);
+  ~ReportingProcess();
+
+  pid_t pid() const { return pid_; }
+  // Sends `signal` and waits until it is gone: its exit status, or 128 + the signal.
   int Stop(int signal = 15);
 
  private:
   pid_t pid_ = -1;
-  int out_ = -1;
-  std::string buffered_;
 };
 
 // A port of 127.0.0.1 that refuses connections: bound and never listened on, so no other

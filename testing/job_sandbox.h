@@ -86,6 +86,10 @@ class StagedPrinters : public Printers {
   std::vector<std::string> names_;
 };
 
+// What is wrong with `lines` as JSON lines (one object a line, so numbers with a '.' point): a line
+// for each bad line, empty when all are good.
+std::string JsonLinesProblems(const std::string& lines);
+
 // True when `bytes` is a whole PDF file: its header and, at its end, its end-of-file marker.
 bool IsCompletePdf(const std::string& bytes);
 

@@ -57,6 +57,20 @@ TEST(EndToEndTest, ThreeCopySlipPrintsTwoReceiptsOnTheFolderPrinter) {
   }
 }
 
+// In the counter's locale (decimal comma) the job and its trace are the same: JSON lines with '.' points.
+TEST(EndToEndTest, SlipInTheCountersLocale) {
+  JobSandbox plain, local;
+  ProgramRun run = local.SlipJob();
+  run.env["LANG"] = run.env["LC_ALL"] = "es_AR.UTF-8";
+  ASSERT_EQ(RunProgram(plain.SlipJob()), 0);
+  ASSERT_EQ(RunProgram(run), 0) << local.sandbox.Read("stderr.txt");
+  EXPECT_EQ(local.sandbox.Read("C/VENTAS/LOG.TXT"), kFinished);
+  std::string trace = local.sandbox.Read("trace.jsonl");
+  EXPECT_EQ(JsonLinesProblems(trace), "");
+  EXPECT_EQ(std::regex_replace(trace, std::regex(local.sandbox.root()), ""),
+            std::regex_replace(plain.sandbox.Read("trace.jsonl"), std::regex(plain.sandbox.root()), ""));
+}
+
 TEST(EndToEndTest, LabelFilePrintsOneDocumentPerLabel) {
   JobSandbox job;
   EXPECT_EQ(RunProgram(job.Job({"\\ventas\\etique01.txt", "\\ventas\\log.txt", "n", "s"})), 0);
