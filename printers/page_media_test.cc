@@ -50,16 +50,11 @@ TEST(NumbersUnderADecimalCommaLocale, PointNumbersStayPointNumbers) {
   if (std::setlocale(LC_ALL, "es_AR.UTF-8") == nullptr) {
     GTEST_SKIP() << "the locale es_AR.UTF-8 is not generated (scripts/setup.sh generates it)";
   }
-  char comma[16];
-  std::snprintf(comma, sizeof comma, "%.1f", 2.5);
-  ASSERT_STREQ(comma, "2,5") << "the locale in force should write a decimal comma";
+  ASSERT_EQ(std::to_string(2.5), "2,500000") << "the locale in force should write a decimal comma";
   for (const MediaCase& c : kMediaCases) EXPECT_EQ(PageMediaOf(c.document), c.media) << c.document;
   const std::pair<double, const char*> written[] = {
       {1234.5, "1234.5"}, {-0.125, "-0.125"}, {1e20, "1e+20"}, {7, "7"}, {2.0 / 3, "0.6666666667"}};
-  for (const auto& [value, text] : written) {
-    EXPECT_EQ(JsonNumber(value), text);
-    EXPECT_EQ(FormatPlainNumber(value, 10), text);
-  }
+  for (const auto& [value, text] : written) EXPECT_EQ(JsonNumber(value) + FormatPlainNumber(value, 10), std::string(text) + text);
   const std::pair<const char*, std::optional<double>> read[] = {
       {"57.5", 57.5}, {" -1e3 ", -1000}, {"57,5", std::nullopt}, {"0.125", 0.125}};
   for (const auto& [text, value] : read) EXPECT_EQ(ParsePlainNumber(text), value) << text;

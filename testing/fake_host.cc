@@ -29,64 +29,44 @@ LineReader::~LineReader() {
 }
 
 std::string LineReader::ReadLine(int guard_seconds) {
-  for (;;) {
-    size_t end = buffered_.find('\n');
-    if (end != std::string::npos) {
-      std::string line = buffered_.substr(0, end);
-      buffered_.erase(0, end + 1);
-      return line;
-    }
+  size_t end;
+  while ((end = buffered_.find('\n')) == std::string::npos) {
     pollfd ready{fd_, POLLIN, 0};
     char chunk[4096];
-    ssize_t n = -1;
-    if (fd_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1) n = read(fd_, chunk, sizeof chunk);
+    ssize_t n = fd_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1 ? read(fd_, chunk, sizeof chunk) : -1;
     if (n <= 0) return std::string();
     buffered_.append(chunk, static_cast<size_t>(n));
   }
-}
-
-std::string LineReader::ReadLineStartingWith(const std::string& prefix, int guard_seconds) {
-  for (;;) {
-    std::string line = ReadLine(guard_seconds);
-    if (line.empty() || line.starts_with(prefix)) return line;
-  }
+  std::string line = buffered_.substr(0, end);
+  buffered_.erase(0, end + 1);
+  return line;
 }
 
 Fifo::Fifo(const std::string& path) {
   if (mkfifo(path.c_str(), 0666) == 0) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
 }
 
-ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                                   bool quiet) {
+ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool quiet) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
   if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<std::string> strings(env);
-  for (char** e = environ; *e != nullptr; ++e) strings.push_back(*e);
-  std::vector<char*> args, envp;
+  std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (std::string& e : strings) envp.push_back(e.data());
   args.push_back(nullptr);
-  envp.push_back(nullptr);
-  if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+  if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
   fd_ = fds[0];
 }
 
-ReportingProcess::~ReportingProcess() { Stop(); }
-
-int ReportingProcess::Stop(int signal) {
-  if (pid_ <= 0) return -1;
-  kill(pid_, signal);
-  int status = 0;
-  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+ReportingProcess::~ReportingProcess() {
+  if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
   }
-  pid_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 RefusingPort::RefusingPort() {
@@ -95,14 +75,10 @@ RefusingPort::RefusingPort() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+  if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
       getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
     port_ = ntohs(address.sin_port);
   }
-}
-
-RefusingPort::~RefusingPort() {
-  if (fd_ >= 0) close(fd_);
 }
 
 Sandbox::Sandbox() {

@@ -82,64 +82,44 @@ std::string Lines(const std::vector<std::string>& lines);
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
 
-// Lines read from a descriptor as they are written, each read blocking until its line is there.
-// A read that ends or waits `guard_seconds` in vain gives an empty line, so that a writer that
-// hangs fails the test rather than hanging it.
+// Lines read from a descriptor as they are written, each read blocking until its line is there. A
+// read that ends, or waits `guard_seconds` in vain, gives "": a writer that hangs fails the test.
 class LineReader {
  public:
   explicit LineReader(int fd = -1) : fd_(fd) {}
-  ~LineReader();
   LineReader(const LineReader&) = delete;
-  LineReader& operator=(const LineReader&) = delete;
-
-  // The next line, without its line end.
-  std::string ReadLine(int guard_seconds = 120);
-  // Reads lines until one starts with `prefix`: that line, or empty as ReadLine.
-  std::string ReadLineStartingWith(const std::string& prefix, int guard_seconds = 120);
+  ~LineReader();
+  std::string ReadLine(int guard_seconds = 120);  // without its line end
 
  protected:
   int fd_;
   std::string buffered_;
 };
 
-// A FIFO at `path` held open for reading and writing, so that a program can open it for writing
-// at any time without waiting and the test reads what it writes (a trace) as it writes it.
-class Fifo : public LineReader {
- public:
+// A FIFO at `path` held open for reading and writing: a program opens it for writing at any time
+// without waiting, and the test reads what it writes (a trace) as it writes it.
+struct Fifo : LineReader {
   explicit Fifo(const std::string& path);
 };
 
-// A helper process (a stand-in server, a display server) whose standard output is a pipe to the
-// test: the test waits for what the helper says it did by reading its lines. Ended and reaped when
-// it goes.
+// A helper program (a stand-in server, Xvfb) whose standard output is a pipe to the test, which waits
+// for what the helper says it did by reading its lines. `quiet`: its standard error to /dev/null.
+// Sent SIGTERM and reaped when it goes.
 class ReportingProcess : public LineReader {
  public:
-  // Runs `argv` (found on PATH) with `env` ("NAME=value") before the test's environment; `quiet`:
-  // its standard error to /dev/null.
-  explicit ReportingProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-                            bool quiet = false);
+  explicit ReportingProcess(const std::vector<std::string>& argv, bool quiet = false);
   ~ReportingProcess();
-
   pid_t pid() const { return pid_; }
-  // Sends `signal` and waits until it is gone: its exit status, or 128 + the signal.
-  int Stop(int signal = 15);
 
  private:
   pid_t pid_ = -1;
 };
 
-// A port of 127.0.0.1 that refuses connections: bound and never listened on, so no other
-// process can take it while this lives.
-class RefusingPort {
- public:
+// A port of 127.0.0.1 that refuses connections: bound and never listened on, so that no other
+// process takes it while this lives.
+struct RefusingPort : LineReader {
   RefusingPort();
-  ~RefusingPort();
-  RefusingPort(const RefusingPort&) = delete;
-  RefusingPort& operator=(const RefusingPort&) = delete;
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-
- private:
-  int fd_ = -1;
   int port_ = 0;
 };
 

@@ -81,7 +81,7 @@ class BarcodeWindow : public ::testing::Test {
     server_ = std::make_unique<ReportingProcess>(
         std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp",
                                  "-noreset"},
-        std::vector<std::string>{}, /*quiet=*/true);
+        /*quiet=*/true);
     std::string number = server_->ReadLine();
     if (number.empty()) GTEST_SKIP() << "no X server could be started (Xvfb failed)";
     display_ = ":" + number;
