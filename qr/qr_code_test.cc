@@ -74,7 +74,8 @@ TEST_F(QrCodeTest, EveryFailedImageRequestGivesNoPicture) {
     EXPECT_EQ(QrCode(host_).GetPictureQrCode(u"x", 100, 100), nullptr) << name;
     EXPECT_EQ(server_->TakeRequests().size(), 1u) << name;
   }
-  Host nobody_listening = MakeQrTestHost({{kQrServiceVariable, "http://127.0.0.1:1"}});
+  RefusingPort refusing;
+  Host nobody_listening = MakeQrTestHost({{kQrServiceVariable, "http://" + refusing.address()}});
   EXPECT_EQ(QrCode(nobody_listening).GetPictureQrCode(u"x", 100, 100), nullptr);
 }
 

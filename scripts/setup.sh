@@ -18,6 +18,7 @@ packages=(
   libgtk-3-dev xvfb xdotool x11-apps
   clang-14 libclang-rt-14-dev
   wine64 wine gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,6 +27,12 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The counter's locale (decimal comma), for the tests that run under it.
+if ! locale -a 2>/dev/null | grep -qix 'es_AR.utf8'; then
+  grep -qx 'es_AR.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
+    echo 'es_AR.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi
 # Keep the system font cache current, so that jobs never scan fonts; when
 # nothing changed this only checks the folders' times.

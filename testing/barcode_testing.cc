@@ -170,27 +170,13 @@ std::unique_ptr<frmCodBarra> FormHarness::MakeForm(bool real_canvases,
 }
 
 QrTestServer::QrTestServer() {
-  std::string script = std::string(KALVENOR_SOURCE_DIR) + "/testing/qr_server.py";
-  std::string folder = folder_.root();
-  char* argv[] = {const_cast<char*>("python3"), script.data(), folder.data(), nullptr};
-  if (posix_spawnp(&pid_, "python3", nullptr, nullptr, argv, environ) != 0) {
-    pid_ = -1;
-    return;
-  }
-  // The server writes its port once it listens.
-  for (int i = 0; i < 400 && port_ == 0; ++i) {
-    std::string port = folder_.Read("port");
-    if (!port.empty()) port_ = std::stoi(port);
-    else std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
+  process_ = std::make_unique<ReportingProcess>(std::vector<std::string>{
+      "python3", std::string(KALVENOR_SOURCE_DIR) + "/testing/qr_server.py", folder_.root()});
+  // Its first line is its port, once it listens.
+  port_ = std::atoi(process_->ReadLine().c_str());
 }
 
-QrTestServer::~QrTestServer() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
-}
+QrTestServer::~QrTestServer() = default;
 
 void QrTestServer::SetCase(const std::string& name, const std::string& body) {
   folder_.Write("body", body);

@@ -98,7 +98,7 @@ class QrTestServer {
 
  private:
   Sandbox folder_;
-  pid_t pid_ = -1;
+  std::unique_ptr<ReportingProcess> process_;
   int port_ = 0;
   int next_request_ = 1;
 };

@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """A stand-in ESC/POS printer on 127.0.0.1: escpos_printer.py DIR [--stall|--refuse]
-writes its free port to DIR/port; every connection's bytes become DIR/job-N.prn, then
-DIR/job-N.ok or DIR/job-N.error (scripts/escpos_page.py's strict reading).
---stall: connections are accepted and never read; --refuse: every connection is refused."""
+reports on standard output, a line at a time, what it did:
+  port N           listening on port N (the first line)
+  job-N ok         a connection's bytes are DIR/job-N.prn, and read cleanly
+  job-N error WHY  ... and scripts/escpos_page.py's strict reading refused them
+  held job-N       --stall: the connection was accepted and is never read
+  refusing         --refuse: the port is closed, so every connection is refused
+"""
 import os
 import socket
 import sys
@@ -11,38 +15,45 @@ import threading
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 import escpos_page  # noqa: E402
 
-
-def write_atomic(name, data):
-    with open(name + ".tmp", "wb") as f:
-        f.write(data)
-    os.rename(name + ".tmp", name)
+lock = threading.Lock()
 
 
-def receive(conn, base):
+def report(line):
+    with lock:
+        print(line, flush=True)
+
+
+def receive(conn, name):
     data = b"".join(iter(lambda: conn.recv(65536), b""))
     conn.close()
-    write_atomic(base + ".prn", data)
+    with open(os.path.join(sys.argv[1], name + ".prn"), "wb") as f:
+        f.write(data)
     try:
         escpos_page.parse(data)
-        verdict, text = ".ok", ""
+        report(name + " ok")
     except escpos_page.StreamError as e:
-        verdict, text = ".error", str(e)
-    write_atomic(base + verdict, text.encode())
+        report("%s error %s" % (name, str(e).replace("\n", " ")))
 
 
 server = socket.socket()
 server.bind(("127.0.0.1", 0))
 server.listen(8)
-write_atomic(os.path.join(sys.argv[1], "port"), str(server.getsockname()[1]).encode())
+port = server.getsockname()[1]
 if "--refuse" in sys.argv:
+    # Bound without listening: connections are refused, and no other program takes the port.
     server.close()
-    sys.exit(0)
+    server = socket.socket()
+    server.bind(("127.0.0.1", port))
+    report("port %d" % port)
+    report("refusing")
+    threading.Event().wait()
+report("port %d" % port)
 held, count = [], 0
 while True:
     conn, _ = server.accept()
     count += 1
     if "--stall" in sys.argv:
         held.append(conn)
+        report("held job-%d" % count)
     else:
-        base = os.path.join(sys.argv[1], "job-%d" % count)
-        threading.Thread(target=receive, args=(conn, base), daemon=True).start()
+        threading.Thread(target=receive, args=(conn, "job-%d" % count), daemon=True).start()

@@ -1,15 +1,85 @@
 // Test doubles: sandbox folders and the recording printer.
 #include "testing/fake_host.h"
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+extern char** environ;
+
 namespace kalvenor {
 
 namespace fs = std::filesystem;
+
+LineReader::~LineReader() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::string LineReader::ReadLine(int guard_seconds) {
+  size_t end;
+  while ((end = buffered_.find('\n')) == std::string::npos) {
+    pollfd ready{fd_, POLLIN, 0};
+    char chunk[4096];
+    ssize_t n = fd_ >= 0 && poll(&ready, 1, guard_seconds * 1000) == 1 ? read(fd_, chunk, sizeof chunk) : -1;
+    if (n <= 0) return std::string();
+    buffered_.append(chunk, static_cast<size_t>(n));
+  }
+  std::string line = buffered_.substr(0, end);
+  buffered_.erase(0, end + 1);
+  return line;
+}
+
+Fifo::Fifo(const std::string& path) {
+  if (mkfifo(path.c_str(), 0666) == 0) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+}
+
+ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool quiet) {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  fd_ = fds[0];
+}
+
+ReportingProcess::~ReportingProcess() {
+  if (pid_ > 0 && kill(pid_, SIGTERM) == 0) {
+    while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+RefusingPort::RefusingPort() {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+      getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port_ = ntohs(address.sin_port);
+  }
+}
 
 Sandbox::Sandbox() {
   std::string pattern = (fs::temp_directory_path() / "kalvenor-test-XXXXXX").string();

@@ -2,6 +2,8 @@
 #ifndef KALVENOR_TESTING_FAKE_HOST_H_
 #define KALVENOR_TESTING_FAKE_HOST_H_
 
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -79,6 +81,47 @@ std::string Lines(const std::vector<std::string>& lines);
 // What a shell command prints on its standard output; `text` quoted for it.
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
+
+// Lines read from a descriptor as they are written, each read blocking until its line is there. A
+// read that ends, or waits `guard_seconds` in vain, gives "": a writer that hangs fails the test.
+class LineReader {
+ public:
+  explicit LineReader(int fd = -1) : fd_(fd) {}
+  LineReader(const LineReader&) = delete;
+  ~LineReader();
+  std::string ReadLine(int guard_seconds = 120);  // without its line end
+
+ protected:
+  int fd_;
+  std::string buffered_;
+};
+
+// A FIFO at `path` held open for reading and writing: a program opens it for writing at any time
+// without waiting, and the test reads what it writes (a trace) as it writes it.
+struct Fifo : LineReader {
+  explicit Fifo(const std::string& path);
+};
+
+// A helper program (a stand-in server, Xvfb) whose standard output is a pipe to the test, which waits
+// for what the helper says it did by reading its lines. `quiet`: its standard error to /dev/null.
+// Sent SIGTERM and reaped when it goes.
+class ReportingProcess : public LineReader {
+ public:
+  explicit ReportingProcess(const std::vector<std::string>& argv, bool quiet = false);
+  ~ReportingProcess();
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// A port of 127.0.0.1 that refuses connections: bound and never listened on, so that no other
+// process takes it while this lives.
+struct RefusingPort : LineReader {
+  RefusingPort();
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  int port_ = 0;
+};
 
 // A host with drives C: and H: in `sandbox` ("C", "H"), working directory "C/CAJA" and `printer`
 // (owned by the host) as its printer.

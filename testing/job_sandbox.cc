@@ -3,16 +3,17 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
-#include <thread>
+#include <regex>
 #include <utility>
 
 #include "render/cairo_printer.h"
@@ -80,20 +81,23 @@ pid_t StartProgram(const ProgramRun& run) {
 
 int WaitForProgram(pid_t pid, int timeout_seconds, long* peak_kb) {
   if (pid < 0) return -1;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   bool killed = false;
+  if (timeout_seconds > 0) {
+    // The process's descriptor becomes readable when it ends; one still running at the limit is killed.
+    int ended = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    if (ended >= 0) {
+      pollfd wait{ended, POLLIN, 0};
+      int ready;
+      while ((ready = poll(&wait, 1, timeout_seconds * 1000)) < 0 && errno == EINTR) {
+      }
+      close(ended);
+      if (ready == 0) killed = kill(pid, SIGKILL) == 0;
+    }
+  }
   int status = 0;
   rusage usage{};
-  for (;;) {
-    pid_t done = wait4(pid, &status, timeout_seconds > 0 && !killed ? WNOHANG : 0, &usage);
-    if (done == pid) break;
-    if (done < 0 && errno != EINTR) return -1;
-    if (done == 0 && std::chrono::steady_clock::now() >= deadline) {
-      kill(pid, SIGKILL);
-      killed = true;
-    } else if (done == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+  while (wait4(pid, &status, 0, &usage) != pid) {
+    if (errno != EINTR) return -1;
   }
   if (peak_kb != nullptr) *peak_kb = usage.ru_maxrss;
   if (killed) return 124;
@@ -168,6 +172,16 @@ std::vector<std::string> JobSandbox::Pdfs(const std::string& printer) const {
   return pdfs;
 }
 
+std::string JobSandbox::TraceSteps() const {
+  static const std::regex step(R"re(^\{"op":"(\w+)")re", std::regex::multiline);
+  std::string trace = sandbox.Read("trace.jsonl"), steps;
+  for (std::sregex_iterator it(trace.begin(), trace.end(), step), end; it != end; ++it) {
+    std::string op = (*it)[1];
+    if (op != "print" && op != "line" && op != "picture") steps += (steps.empty() ? "" : " ") + op;
+  }
+  return steps;
+}
+
 std::set<std::string> JobSandbox::Files() const {
   std::set<std::string> files;
   std::error_code ignored;
@@ -189,6 +203,20 @@ std::string StagedPrinters::Submit(const std::string& name, const std::string& p
   std::string made = base_->Submit(Real(name), pdf, title);
   if (after_first_) std::exchange(after_first_, nullptr)();
   return made;
+}
+
+std::string JsonLinesProblems(const std::string& lines) {
+  Sandbox scratch;
+  scratch.Write("lines", lines);
+  scratch.Write("check.py", R"(import json, sys
+for n, line in enumerate(open(sys.argv[1], encoding="utf-8"), 1):
+    try:
+        if not isinstance(json.loads(line), dict):
+            print("line %d: not an object" % n)
+    except ValueError as e:
+        print("line %d: %s" % (n, e))
+)");
+  return ShellOutput("python3 " + scratch.Path("check.py") + " " + scratch.Path("lines") + " 2>&1");
 }
 
 bool IsCompletePdf(const std::string& bytes) {

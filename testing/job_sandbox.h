@@ -57,6 +57,8 @@ class JobSandbox {
 
   // Paths relative to the sandbox of the numbered documents of a printer.
   std::vector<std::string> Pdfs(const std::string& printer = "COMANDERA") const;
+  // The trace's steps other than drawing, in order: "select enddoc select message enddoc".
+  std::string TraceSteps() const;
   // Every file below the sandbox (relative paths), hidden ones included.
   std::set<std::string> Files() const;
 
@@ -84,6 +86,10 @@ class StagedPrinters : public Printers {
   std::string shown_, queue_;
   std::vector<std::string> names_;
 };
+
+// What is wrong with `lines` as JSON lines (one object a line, so numbers with a '.' point): a line
+// for each bad line, empty when all are good.
+std::string JsonLinesProblems(const std::string& lines);
 
 // True when `bytes` is a whole PDF file: its header and, at its end, its end-of-file marker.
 bool IsCompletePdf(const std::string& bytes);

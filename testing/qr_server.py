@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""A stand-in for the QR services: qr_server.py DIR listens on a free port of 127.0.0.1 written
-to DIR/port, stores every request whole in DIR/request-N (N from 1) and answers as DIR/case says
+"""A stand-in for the QR services: qr_server.py DIR listens on a free port of 127.0.0.1, writes it
+as a line on standard output once it listens, stores every request whole in DIR/request-N (N from 1) and answers as DIR/case says
 then: a case name and, for most, a file whose bytes are the body.
   200 FILE    the file with its Content-Length
   close FILE  the file, no Content-Length: the body ends at close
@@ -13,7 +13,6 @@ import os
 import socketserver
 import sys
 import threading
-import time
 
 DIR = sys.argv[1]
 lock = threading.Lock()
@@ -52,8 +51,8 @@ class Handler(socketserver.StreamRequestHandler):
             case, _, arg = open(os.path.join(DIR, "case"), encoding="utf-8").read().strip().partition(" ")
         if head.split(b" ", 2)[1].startswith(b"/followed"):
             case = "200"
-        while case == "hang":
-            time.sleep(1)
+        if case == "hang":
+            threading.Event().wait()  # until the server is ended
         if case == "404":
             return self.answer(404, [("Content-Length", "9")], b"not found")
         body = open(arg, "rb").read()
@@ -70,5 +69,5 @@ class Server(socketserver.ThreadingTCPServer):
 
 
 server = Server(("127.0.0.1", 0), Handler)
-write_atomic(os.path.join(DIR, "port"), str(server.server_address[1]).encode())
+print(server.server_address[1], flush=True)
 server.serve_forever()

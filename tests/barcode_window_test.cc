@@ -12,16 +12,14 @@
 #include <functional>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "qr/image_conversion.h"
 #include "testing/barcode_testing.h"
 #include "testing/fake_host.h"
+#include "testing/job_sandbox.h"
 
 namespace kalvenor {
 namespace {
-
-using std::chrono::milliseconds;
 
 #ifdef KALVENOR_BARCODES_BINARY
 const char kBinary[] = KALVENOR_BARCODES_BINARY;
@@ -29,25 +27,14 @@ const char kBinary[] = KALVENOR_BARCODES_BINARY;
 const char kBinary[] = "";
 #endif
 
-// Asks `ready` every 50 ms until it holds or `limit` passes.
-bool WaitFor(const std::function<bool()>& ready, milliseconds limit = milliseconds(8000)) {
-  for (const auto deadline = std::chrono::steady_clock::now() + limit; !ready();) {
+// Asks `ready` until it holds: each question is a round trip to the X server (a screen dump, the
+// clipboard, a window search), so this follows the window as fast as the server answers. `guard`
+// only turns a window that never gets there into a failure.
+bool Until(const std::function<bool()>& ready, std::chrono::seconds guard = std::chrono::seconds(60)) {
+  for (const auto deadline = std::chrono::steady_clock::now() + guard; !ready();) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(milliseconds(50));
   }
   return true;
-}
-
-// Ends a background program and waits (at most 5 s) until it is gone or a zombie, so that its window
-// cannot be taken for the next one's.
-void Stop(pid_t& pid) {
-  if (pid > 0 && kill(pid, SIGTERM) == 0) {
-    WaitFor([pid] {
-      std::string stat = ReadBytes("/proc/" + std::to_string(pid) + "/stat");
-      return stat.empty() || stat.find(") Z ") != std::string::npos;
-    }, milliseconds(5000));
-  }
-  pid = -1;
 }
 
 // The screen in grey from an X window dump: a Z pixmap of 24- or 32-bit pixels, either byte order.
@@ -89,19 +76,20 @@ class BarcodeWindow : public ::testing::Test {
     if (ShellOutput("for t in Xvfb xdotool xwd xclip pdftoppm; do command -v $t; done | wc -l") != "5\n") {
       GTEST_SKIP() << "Xvfb, xdotool, xwd, xclip or pdftoppm is not installed";
     }
-    // Xvfb picks a free display and writes its number on descriptor 3
-    // once it takes connections; the shell gives its process id first.
-    std::istringstream started(ShellOutput("Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset "
-                                           "3>&1 >/dev/null 2>&1 </dev/null & echo $!"));
-    std::string number;
-    started >> server_ >> number;
+    // Xvfb picks a free display and writes its number on its standard output once it takes
+    // connections.
+    server_ = std::make_unique<ReportingProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                                 "-noreset"},
+        /*quiet=*/true);
+    std::string number = server_->ReadLine();
     if (number.empty()) GTEST_SKIP() << "no X server could be started (Xvfb failed)";
     display_ = ":" + number;
     sandbox_.MakeFolder("printers/COMANDERA");
   }
   void TearDown() override {
-    Stop(program_);
-    Stop(server_);
+    program_.reset();  // its window goes before the server does
+    server_.reset();
   }
 
   // The environment of everything started on the virtual display, as a command prefix.
@@ -111,29 +99,29 @@ class BarcodeWindow : public ::testing::Test {
            ShellQuote(sandbox_.Path("printers"));
   }
 
-  // Runs an X tool's command line (at most 5 s); its standard output.
-  std::string Tool(const std::string& command) const {
-    return ShellOutput("timeout 5 " + Env() + " " + command + " 2>/dev/null </dev/null");
+  // Runs an X tool's command line (cut off after `guard` seconds); its standard output.
+  std::string Tool(const std::string& command, int guard = 10) const {
+    return ShellOutput("timeout " + std::to_string(guard) + " " + Env() + " " + command + " 2>/dev/null </dev/null");
   }
 
   // Starts the program (with `env`, "NAME=value ...") and waits for its window.
   bool StartWindow(const std::string& env = "") {
-    program_ = std::atoi(
-        ShellOutput(Env() + " " + env + " " + ShellQuote(kBinary) + " </dev/null >/dev/null 2>&1 & echo $!")
-            .c_str());
+    program_ = std::make_unique<ReportingProcess>(
+        std::vector<std::string>{"sh", "-c", "exec " + Env() + " " + env + " " + ShellQuote(kBinary) +
+                                                 " </dev/null 2>/dev/null"});
     window_ = FindWindow("Codigos de barra");
     std::string geometry = window_.empty() ? "" : Tool("xdotool getwindowgeometry --shell " + window_);
     return std::sscanf(geometry.c_str(), "WINDOW=%*d X=%d Y=%d", &origin_x_, &origin_y_) == 2;
   }
 
+  // The program's visible window titled `title`, waited for: xdotool searches until it is mapped.
+  // Windows are told apart by the process that owns them (_NET_WM_PID), never by title alone: a
+  // window of an earlier program can still be listed while the server tears it down.
   std::string FindWindow(const std::string& title) {
-    std::string id;
-    WaitFor([&] {
-      id = Tool("xdotool search --onlyvisible --name " + ShellQuote("^" + title + "$"));
-      id = id.substr(0, id.find('\n'));
-      return !id.empty();
-    });
-    return id;
+    std::string id = Tool("xdotool search --sync --all --onlyvisible --pid " + std::to_string(program_->pid()) +
+                              " --name " + ShellQuote("^" + title + "$"),
+                          60);
+    return id.substr(0, id.find('\n'));
   }
 
   GreyRaster Shot() { return ParseXwd(Tool("xwd -root -silent")); }
@@ -155,7 +143,7 @@ class BarcodeWindow : public ::testing::Test {
     };
     const int left = origin_x_ + Px(expected_->PbCodigos.Left);
     const int top = origin_y_ + Px(expected_->PbCodigos.Top);
-    bool same = WaitFor([&] {
+    bool same = Until([&] {
       GreyRaster screen = Shot();
       shown->pixels.clear();
       for (int y = 0; y < shown->pixel_height; ++y) {
@@ -175,7 +163,7 @@ class BarcodeWindow : public ::testing::Test {
   }
 
   Sandbox sandbox_;
-  pid_t server_ = -1, program_ = -1;
+  std::unique_ptr<ReportingProcess> server_, program_;
   std::string display_, window_;
   int origin_x_ = 0, origin_y_ = 0;
   // The same form, headless, put in the states the window is taken through.
@@ -183,8 +171,13 @@ class BarcodeWindow : public ::testing::Test {
   std::unique_ptr<frmCodBarra> expected_ = harness_.MakeForm(/*real_canvases=*/true);
 };
 
+// The window runs in the counter's locale, whose numbers have a decimal comma; its trace goes to a FIFO
+// the test reads, which also tells when a page was printed.
 TEST_F(BarcodeWindow, TypedTextOptionsCopyPrintAndTheModalWarning) {
-  ASSERT_TRUE(StartWindow()) << "the window never appeared";
+  Fifo trace(sandbox_.Path("trace"));
+  ASSERT_TRUE(StartWindow("LANG=es_AR.UTF-8 LC_ALL=es_AR.UTF-8 KALVENOR_TRACE=" +
+                          ShellQuote(sandbox_.Path("trace"))))
+      << "the window never appeared";
   // The window is shown at the form's client size; PbCodigos keeps its
   // 360-twip margin from the first show on.
   expected_->Form_Resize();
@@ -212,7 +205,7 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyPrintAndTheModalWarning) {
   // "Copiar " puts the picture on the clipboard as a PNG image.
   Click(expected_->CmdCopiar);
   Picture copied;
-  EXPECT_TRUE(WaitFor([&] {
+  EXPECT_TRUE(Until([&] {
     std::string png = Tool("xclip -selection clipboard -t image/png -o");
     copied = png.empty() ? nullptr : PictureFromPngStream(png);
     return copied != nullptr;
@@ -223,20 +216,23 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyPrintAndTheModalWarning) {
     EXPECT_EQ(ReadBarcode(copied, Symbology::kCode39), "KALVENOR-393");
   }
 
-  // "Fin Imprimir" does nothing; "Imprimir" prints one page on the current printer.
+  // "Fin Imprimir" does nothing; "Imprimir" prints one page on the current printer. The trace's lines
+  // are JSON whose numbers have a '.' point whatever the locale.
   Click(expected_->Command1);
   Click(expected_->cmbImprimir);
-  std::optional<std::string> printed;
-  EXPECT_TRUE(WaitFor([&] {
-    GreyRaster page = RasterisePdf(sandbox_.Path("printers/COMANDERA/000001.pdf"), 300);
-    printed = ReadBarcode(page, Symbology::kCode39);
-    return !page.pixels.empty();
-  })) << "nothing was printed";
-  EXPECT_EQ(printed, "KALVENOR-393");
+  std::string traced, line;
+  while (!(line = trace.ReadLine()).empty()) {
+    traced += line + "\n";
+    if (line.starts_with("{\"op\":\"enddoc\"")) break;
+  }
+  ASSERT_TRUE(line.starts_with("{\"op\":\"enddoc\"")) << "nothing was printed: " << traced;
+  EXPECT_EQ(JsonLinesProblems(traced), "") << traced;
+  GreyRaster page = RasterisePdf(sandbox_.Path("printers/COMANDERA/000001.pdf"), 300);
+  EXPECT_EQ(ReadBarcode(page, Symbology::kCode39), "KALVENOR-393");
   EXPECT_FALSE(sandbox_.Exists("printers/COMANDERA/000002.pdf"));
 
   // Without the clipboard tool the copy fails and the form warns.
-  Stop(program_);
+  program_.reset();
   expected_ = harness_.MakeForm(/*real_canvases=*/true);
   ASSERT_TRUE(StartWindow("PATH=/nonexistent")) << "the window never appeared";
   Click(expected_->CmdCopiar);
@@ -246,8 +242,10 @@ TEST_F(BarcodeWindow, TypedTextOptionsCopyPrintAndTheModalWarning) {
   // The main window takes no input while the dialog is up.
   Tool("xdotool windowfocus --sync " + window_ + " type X");
   Tool("xdotool windowfocus --sync " + dialog + " key Return");
-  EXPECT_TRUE(WaitFor([&] { return Tool("xdotool search --onlyvisible --name '^Kalvenor$'").empty(); }))
-      << "OK did not close the dialog";
+  EXPECT_TRUE(Until([&] {
+    return Tool("xdotool search --all --onlyvisible --pid " + std::to_string(program_->pid()) +
+                " --name '^Kalvenor$'").empty();
+  })) << "OK did not close the dialog";
   // Typing reaches the text box again once the dialog is gone.
   Click(expected_->TxtCodigo);
   Tool("xdotool type --delay 5 A1");

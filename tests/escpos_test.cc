@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <regex>
-#include <thread>
 
 #include "app/job.h"
 #include "testing/barcode_testing.h"
@@ -148,6 +146,7 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
     job.sandbox.Write("C/CAE/RTA/R-001234.csv", JobSandbox::Example("R-001234.csv"));
     std::string printer = "COMANDERA", out = "printers/COMANDERA/00000";
     std::unique_ptr<Printers> printers;
+    std::unique_ptr<ReportingProcess> stand_in;  // ended after the queue is gone
     Cleanup cleanup;
     if (c.mode == nullptr) {
       job.sandbox.Write("printers/COMANDERA/kalvenor-options", settings);
@@ -159,15 +158,16 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       job.sandbox.MakeFolder("escpos");
       printer = "KALVENOR-ESCPOS-" + std::to_string(getpid());
       out = "escpos/job-";
-      cleanup.command = "cancel -a " + printer + "; lpadmin -x " + printer + "; kill " +
-                        ShellOutput("python3 " KALVENOR_SOURCE_DIR "/testing/escpos_printer.py " +
-                                    job.sandbox.Path("escpos") + " " + c.mode + " >/dev/null 2>&1 & echo $!");
-      for (int i = 0; i < 200 && !job.sandbox.Exists("escpos/port"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
+      std::vector<std::string> argv = {"python3", KALVENOR_SOURCE_DIR "/testing/escpos_printer.py",
+                                       job.sandbox.Path("escpos")};
+      if (*c.mode != '\0') argv.push_back(c.mode);
+      stand_in = std::make_unique<ReportingProcess>(argv);
+      std::string port = stand_in->ReadLine();
+      ASSERT_TRUE(port.starts_with("port ")) << "the stand-in printer did not start: " << port;
+      cleanup.command = "cancel -a " + printer + "; lpadmin -x " + printer;
       std::string options = std::regex_replace(settings, std::regex("(.+)=(.*)\n"), " -o $1-default=$2");
       ASSERT_TRUE(Shell("lpadmin -p " + printer + " -m raw -E -v socket://127.0.0.1:" +
-                        job.sandbox.Read("escpos/port") + "/?snmp=false" + options));
+                        port.substr(5) + "/?snmp=false" + options));
       printers = std::make_unique<StagedPrinters>(MakeCupsPrinters(c.symbols.empty() ? 2 : 30), nullptr,
                                                   "COMANDERA", printer);
     }
@@ -184,11 +184,16 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       EXPECT_EQ(std::regex_replace(trace, output, ""),
                 std::regex_replace(pdf.sandbox.Read("trace.jsonl"), output, ""));
     }
+    std::string heard = "\n";  // the stand-in's lines
     for (size_t doc = 1; doc <= std::max<size_t>(c.symbols.size(), 1); ++doc) {
       std::string prn = out + std::to_string(doc) + ".prn";
-      // The stand-in has the whole stream once the file is there.
-      for (int i = 0; i < 250 && c.mode != nullptr && !c.symbols.empty() && !job.sandbox.Exists(prn); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      // The stand-in says when it has a connection's whole stream, and how it read it.
+      const std::string name = "\njob-" + std::to_string(doc) + " ";
+      for (std::string line = "-"; stand_in && !c.symbols.empty() && !line.empty() && heard.find(name) == std::string::npos;) {
+        heard += (line = stand_in->ReadLine()) + "\n";
+      }
+      if (stand_in && !c.symbols.empty()) {
+        EXPECT_NE(heard.find(name + "ok\n"), std::string::npos) << heard;
       }
       if (c.symbols.empty()) {
         EXPECT_FALSE(job.sandbox.Exists(prn)) << "nothing may reach the printer";
