@@ -2,10 +2,11 @@
 """A receipt printer that answers for its state, for the tests of the kalvenor back end.
 
 fake_status_printer.py RECORD [flags] listens on 127.0.0.1 (or a pseudo-terminal with --pty),
-prints "port N" (or "pty PATH") once it does, then a line for each event ("paper-out"), and ends
-when its standard input closes. It answers DLE EOT 1-4 with its state, a process ID (GS ( H)
-with 37 22 ID 00 once everything before it has printed, and the buffer clear with 37 25 00. It
-prints what it holds only while ready; RECORD (replaced whole) says what it printed.
+prints "port N" (or "pty PATH") once it does, then a line for each event ("paper-out"); a line
+"reload" on its standard input puts paper in, and it ends when that input closes. It answers
+DLE EOT 1-4 with its state, a process ID (GS ( H) with 37 22 ID 00 once everything before it has
+printed, and the buffer clear with 37 25 00. It prints what it holds only while ready; RECORD
+(replaced whole) says what it printed.
 """
 import argparse
 import json
@@ -148,8 +149,11 @@ while True:
     reload = printer.out_since is not None and a.reload_after is not None
     timeout = max(0, printer.out_since + a.reload_after - time.monotonic()) if reload else None
     readable = select.select(watched, [], [], 0 if ending else timeout)[0]
-    if 0 in readable and not os.read(0, 64):
-        ending = True  # once what came has been read
+    if 0 in readable:
+        told = os.read(0, 64)
+        ending = not told  # once what came has been read
+        if b"reload" in told:
+            printer.out_since = None
     if ending and conn not in readable:
         break
     if listener in readable:
