@@ -4,7 +4,10 @@
 # the reason as its job-printer-state-message while the queue keeps accepting
 # and printing; an unconfirmed job is cancelled and the printer's buffer
 # cleared; a bad URI cancels the job.
-#   scripts/cups-backend-test.sh [kalvenor-backend]   (default: build/kalvenor-backend)
+# Then the program itself on a COMANDERA queue of the back end: ESC/POS by
+# default, the job followed to its end, the back end's reason in its log, and
+# PDF on such a queue an error before anything is sent.
+#   scripts/cups-backend-test.sh [kalvenor-backend [kalvenor]]   (default: build/...)
 # Starts a cupsd of its own on 127.0.0.1 at a free port, whose ServerBin is a
 # copy of /usr/lib/cups with the back end added (the system cupsd and its
 # queues are left alone); the printers are testing/fake_status_printer.py.
@@ -12,6 +15,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 backend=$(realpath -m "${1:-$root/build/kalvenor-backend}")
+kalvenor=$(realpath -m "${2:-$root/build/kalvenor}")
 
 log() { echo "cups-backend-test: $*" >&2; }
 die() { log "FAILED: $*"; [ -f "${dir:-/nonexistent}/log/error_log" ] && tail -n 20 "$dir/log/error_log" >&2; exit 1; }
@@ -24,6 +28,7 @@ for tool in cupsd lpadmin lp lpstat ipptool python3; do
   command -v "$tool" >/dev/null 2>&1 || die "$tool not found (run scripts/setup.sh)"
 done
 [ -x "$backend" ] || die "no back end at $backend"
+[ -x "$kalvenor" ] || die "no program at $kalvenor"
 
 dir=$(mktemp -d /tmp/kalvenor-cups-backend.XXXXXX)
 pids=()
@@ -159,4 +164,42 @@ expect "no process IDs, cleared" "$(field noids cleared)" 1
 
 queue BADURI "kalvenor://127.0.0.1:$port/?colour=red"
 expect "bad URI" "$(print BADURI)" "canceled *bad device URI*"
-log "passed: completed, cancelled with the back end's reason, the queue kept printing"
+
+# --- the program on a queue of the back end ----------------------------------------
+work="$dir/counter"
+mkdir -p "$work"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS}
+cp "$root/examples/C0001234.TXT" "$work/C/VENTAS/"
+cp "$root/examples/KALVENOR.INI" "$work/C/CAJA/"
+cp "$root/examples/COMANRNG.ZOV" "$work/C/ZOV/"
+cp "$root/examples/R-001234.csv" "$work/C/CAE/RTA/"
+# slip USER: prints the example slip on the COMANDERA queue as USER; its log in $log.
+slip() {
+  rm -f "$work/C/VENTAS/LOG.TXT" "$work/trace.jsonl"
+  (cd "$work/C/CAJA" && env -i PATH=/usr/bin:/bin HOME="$dir" \
+     KALVENOR_DRIVE_C="$work/C" KALVENOR_DRIVE_H="$work/H" KALVENOR_TRACE="$work/trace.jsonl" \
+     CUPS_SERVER="$server" CUPS_USER="$1" \
+     "$kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S) || die "the job ended with $?"
+  log=$(tr -d '\r' <"$work/C/VENTAS/LOG.TXT")
+}
+jobs_of() { lpstat -h "$server" -W all -o KV-COMANDERA | grep -c " $1 " || true; }
+
+fake counter
+queue KV-COMANDERA "kalvenor://127.0.0.1:$port/?wait=3"
+slip counter-ready
+docs=$(grep -c '"op":"enddoc"' "$work/trace.jsonl" || true)
+[[ "$log" == *"Finalizo correctamente."* ]] || die "ready printer, the log says: $log"
+expect "documents printed" "$(field counter receipts)" "$docs"
+expect "ESC/POS by default" "$(field counter printed)" "1b40*"
+
+# Followed without KALVENOR_CUPS_WAIT: the back end's reason ends the run, no later document is sent.
+fake counterempty --empty
+queue KV-COMANDERA "kalvenor://127.0.0.1:$port/?wait=1"
+slip counter-empty
+expect "out of paper, the log" "$log" "*ERROR: Printer error: KV-COMANDERA: job * was cancelled*: paper out*"
+expect "out of paper, jobs sent" "$(jobs_of counter-empty)" 1
+
+lpadmin -h "$server" -p KV-COMANDERA -o kalvenor-output-default=pdf
+slip counter-pdf
+expect "PDF on the queue, the log" "$log" "*ERROR: Printer error: KV-COMANDERA: *kalvenor-output=pdf*"
+expect "PDF on the queue, jobs sent" "$(jobs_of counter-pdf)" 0
+log "passed: completed, cancelled with the back end's reason, the queue kept printing; the program follows it"
