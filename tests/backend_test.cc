@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <regex>
 #include <thread>
@@ -88,7 +89,7 @@ struct BackendRun {
 
 // Runs the back end on `job` with `uri` ("%" the fake's port), as CUPS would for job 42.
 BackendRun RunBackend(const Sandbox& box, const std::string& uri, const std::string& job, FakePrinter& printer,
-               pid_t* started = nullptr) {
+               std::atomic<pid_t>* started = nullptr) {
   box.Write("job.prn", job);
   ProgramRun run;
   run.program = KALVENOR_BACKEND_BINARY;
@@ -171,9 +172,10 @@ TEST(Backend, PrinterStatesEndTheJobAsTheySay) {
 TEST(Backend, CancelledJobClearsThePrinter) {
   Sandbox box;
   FakePrinter printer(box, {"--paper-after", "9"});
-  pid_t backend = -1;
+  std::atomic<pid_t> backend = -1;
   std::thread cancel([&] {
-    if (printer.Line() == "paper-out") kill(backend, SIGTERM);  // the job is in the stopped printer
+    // The job is in the stopped printer.
+    if (printer.Line() == "paper-out" && backend > 0) kill(backend, SIGTERM);
   });
   BackendRun run = RunBackend(box, "kalvenor://127.0.0.1:%?wait=20", kReceipt, printer, &backend);
   cancel.join();
