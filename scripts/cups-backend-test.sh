@@ -175,7 +175,10 @@ cp "$root/examples/R-001234.csv" "$work/C/CAE/RTA/"
 # slip USER: prints the example slip on the COMANDERA queue as USER; its log in $log.
 slip() {
   rm -f "$work/C/VENTAS/LOG.TXT" "$work/trace.jsonl"
+  # The sanitizers' settings pass through (their leak suppressions).
   (cd "$work/C/CAJA" && env -i PATH=/usr/bin:/bin HOME="$dir" \
+     ${LSAN_OPTIONS:+LSAN_OPTIONS="$LSAN_OPTIONS"} ${ASAN_OPTIONS:+ASAN_OPTIONS="$ASAN_OPTIONS"} \
+     ${UBSAN_OPTIONS:+UBSAN_OPTIONS="$UBSAN_OPTIONS"} \
      KALVENOR_DRIVE_C="$work/C" KALVENOR_DRIVE_H="$work/H" KALVENOR_TRACE="$work/trace.jsonl" \
      CUPS_SERVER="$server" CUPS_USER="$1" \
      "$kalvenor" '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' N S) || die "the job ended with $?"
