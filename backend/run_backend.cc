@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -23,6 +24,8 @@ namespace {
 constexpr int kBackendOk = 0;
 constexpr int kBackendFailed = 1;  // CUPS retries the job as its error policy says
 constexpr int kBackendCancel = 5;  // this job is cancelled, the queue keeps running
+// Every step ends by wait + 6.9 s; past this the back end ends itself.
+constexpr auto kOverrunAfter = std::chrono::milliseconds(6980);
 
 // Written to by SIGTERM (CUPS cancelling the job): every wait watches its read end.
 int cancel_pipe[2] = {-1, -1};
@@ -31,6 +34,24 @@ void OnTerminate(int) {
   char byte = 1;
   ssize_t ignored = write(cancel_pipe[1], &byte, 1);
   (void)ignored;
+}
+
+// The last resort past wait + 7 s: every wait is bounded by then, except a
+// host name lookup that hangs.
+void OnOverrun(int) {
+  static const char kLine[] = "ERROR: unreachable\n";
+  ssize_t ignored = write(2, kLine, sizeof kLine - 1);
+  (void)ignored;
+  _exit(kBackendCancel);
+}
+
+void ArmOverrun(Moment deadline) {
+  signal(SIGALRM, OnOverrun);
+  long long left =
+      std::chrono::duration_cast<std::chrono::microseconds>(deadline + kOverrunAfter - Clock::now()).count();
+  left = std::max(left, 1LL);  // 0 would disarm it
+  itimerval timer{{0, 0}, {static_cast<time_t>(left / 1000000), static_cast<suseconds_t>(left % 1000000)}};
+  setitimer(ITIMER_REAL, &timer, nullptr);
 }
 
 bool WatchForCancel() {
@@ -107,6 +128,7 @@ int RunBackend(int argc, char** argv) {
   }
   if (!WatchForCancel()) return Fail(messages, "offline");
   Moment deadline = start + std::chrono::seconds(uri.wait_seconds);
+  ArmOverrun(deadline);
   std::unique_ptr<Link> link;
   Link::Io io = OpenPrinter(uri, deadline, cancel_pipe[0], &link, &why);
   if (io == Link::Io::kCancelled) return kBackendOk;
