@@ -42,10 +42,11 @@ bool IsSaneSettingsFile(const std::string& path) {
 }
 
 // KALVENOR_CUPS_WAIT: whole seconds to follow each CUPS job, up to an
-// hour; unset or not a positive number: do not follow.
+// hour; not a positive number: do not follow; unset (-1): follow the jobs
+// on queues of the kalvenor back end only.
 int CupsWaitSeconds(const EnvLookup& env) {
   std::optional<std::string> value = env("KALVENOR_CUPS_WAIT");
-  if (!value) return 0;
+  if (!value) return -1;
   int seconds = 0;
   auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
   if (ec != std::errc() || end != value->data() + value->size() || seconds <= 0) return 0;

@@ -21,6 +21,7 @@
 #include "printers/cached_printers.h"
 #include "printers/page_media.h"
 #include "printers/printers.h"
+#include "printers/status_queue.h"
 
 namespace kalvenor {
 namespace {
@@ -171,9 +172,12 @@ class CupsPrinters : public CachedPrinters {
   std::string ReadOutput(const std::string& name, PrinterOutput* output) override {
     std::string error;
     if (cups_dest_t* dest = FindDest(name)) {
+      bool status_queue = IsStatusQueue(DeviceUriOf(dest));
+      if (status_queue) output->format = PrinterOutput::Format::kEscPos;
       for (int i = 0; i < dest->num_options && error.empty(); ++i) {
         error = ApplyPrinterOption(dest->options[i].name, dest->options[i].value, output);
       }
+      if (status_queue && error.empty()) error = StatusQueueProblem(*output);
     }
     return error;
   }
@@ -239,7 +243,7 @@ class CupsPrinters : public CachedPrinters {
     if (Failed(cupsFinishDestDocument(Http(), dest, info))) {
       CancelAndRaise(name, dest, job_id);
     }
-    if (wait_seconds_ > 0) WaitUntilPrinted(name, dest, job_id);
+    if (int seconds = FollowSeconds(dest); seconds > 0) WaitUntilPrinted(name, dest, job_id, seconds);
     return std::to_string(job_id);
   }
 
@@ -331,6 +335,19 @@ class CupsPrinters : public CachedPrinters {
     return named_dest_;
   }
 
+  static std::string DeviceUriOf(cups_dest_t* dest) {
+    const char* uri = cupsGetOption("device-uri", dest->num_options, dest->options);
+    return uri != nullptr ? uri : "";
+  }
+
+  // How long a job on `dest` is followed: KALVENOR_CUPS_WAIT when set, else
+  // only on a queue of the kalvenor back end; 0: not followed.
+  int FollowSeconds(cups_dest_t* dest) const {
+    if (wait_seconds_ >= 0) return wait_seconds_;
+    std::string uri = DeviceUriOf(dest);
+    return IsStatusQueue(uri) ? StatusQueueFollowSeconds(uri) : 0;
+  }
+
   // Takes back a job whose document did not arrive whole, then raises what
   // CUPS said about the failure.
   [[noreturn]] void CancelAndRaise(const std::string& name, cups_dest_t* dest,
@@ -343,17 +360,18 @@ class CupsPrinters : public CachedPrinters {
   // Follows the job until CUPS reports it completed. A job that CUPS
   // stops, cancels or aborts, or that is not done in time, is cancelled (so
   // it cannot print later, after the run reported that it did not) and
-  // raises with the printer's state reasons.
-  void WaitUntilPrinted(const std::string& name, cups_dest_t* dest, int job_id) {
+  // raises with the back end's message for the job (the kalvenor back end's
+  // reason: "paper out") and the printer's state reasons.
+  void WaitUntilPrinted(const std::string& name, cups_dest_t* dest, int job_id, int seconds) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(wait_seconds_);
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
                      "/jobs/%d", job_id);
     std::string what;
     for (;;) {
-      IppResponse response =
-          AskServer(Http(), IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri, {"job-state", "job-state-reasons"});
+      IppResponse response = AskServer(Http(), IPP_OP_GET_JOB_ATTRIBUTES, "job-uri", uri,
+                                        {"job-state", "job-state-reasons", "job-printer-state-message"});
       if (response == nullptr) {
         what = "job " + std::to_string(job_id) + " cannot be followed: " + Why();
         break;
@@ -371,6 +389,11 @@ class CupsPrinters : public CachedPrinters {
         std::string reasons = Keywords(response.get(), "job-state-reasons");
         what = "job " + std::to_string(job_id) + " " + ended +
                (reasons.empty() ? "" : " (" + reasons + ")");
+        if (ipp_attribute_t* message =
+                ippFindAttribute(response.get(), "job-printer-state-message", IPP_TAG_TEXT)) {
+          const char* said = ippGetString(message, 0, nullptr);
+          if (said != nullptr && *said != '\0') what += std::string(": ") + said;
+        }
         break;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));

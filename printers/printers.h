@@ -45,8 +45,10 @@ class Printers {
 // The CUPS destinations of the local CUPS server. With `wait_seconds` > 0
 // Submit follows each job until CUPS completes it, and raises (after
 // cancelling the job) when CUPS stops, cancels or aborts it or when it is
-// not done in that time, with the printer's state reasons; with 0 it returns
-// once the job is queued.
+// not done in that time, with the back end's message for the job and the
+// printer's state reasons; with 0 it returns once the job is queued; below
+// 0 it follows only jobs on queues of the kalvenor back end, for their
+// URI's wait + 30 s.
 std::unique_ptr<Printers> MakeCupsPrinters(int wait_seconds = 0);
 
 // The sub-folders of `folder`; `default_name` picks the one current at start.

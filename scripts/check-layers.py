@@ -9,7 +9,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = [["base"], ["printers"], ["render"], ["net"], ["host"], ["code128"], ["barcode_form", "qr"],
+LAYERS = [["base", "backend"], ["printers"], ["render"], ["net"], ["host"], ["code128"], ["barcode_form", "qr"],
           ["printing"], ["app"], ["desktop"], ["testing"], ["tests", "fuzz", "bench"]]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^/"]+)/')

@@ -86,6 +86,9 @@ done
 kalvenor="$pkgroot/usr/bin/kalvenor"
 [ -x "$kalvenor" ] || die "usr/bin/kalvenor not in the package"
 [ -f "$pkgroot/usr/share/kalvenor/kalvenor-fonts.conf" ] || die "font aliases not in the package"
+backend="$pkgroot/usr/lib/cups/backend/kalvenor"
+[ "$(stat -c %a "$backend" 2>/dev/null)" = 755 ] || die "usr/lib/cups/backend/kalvenor missing or not mode 0755"
+"$backend" | grep -q '^network kalvenor ' || die "the back end does not list its device"
 for d in "${window_debs[@]}"; do
   [ -x "$pkgroot/usr/bin/kalvenor-barcodes" ] || die "usr/bin/kalvenor-barcodes not in $(basename "$d")"
 done
