@@ -77,7 +77,7 @@ TEST(HardeningTest, HostileJobsEndInTimeInTheirLog) {
          j.sandbox.Write("outside/C0001234.TXT", JobSandbox::Example("C0001234.TXT"));
          fs::create_symlink(j.sandbox.Path("outside"), j.sandbox.Path("C/VENTAS/LINK"));
          r.args[0] = "\\VENTAS\\LINK\\C0001234.TXT";
-       }, "ERROR: File not found"},
+       }, "ERROR: File not found", "LINK\\C0001234.TXT: Path not found; taken as no such file"},
       {"huge label title", true, [](JobSandbox& j, ProgramRun&) {
          j.sandbox.Write("C/VENTAS/ETIQUE01.TXT", std::string(1 << 20, 'W') + "\r\nLOTE|1\r\n");
        }, "ERROR: Overflow"},
