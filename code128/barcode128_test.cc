@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "base/run_time_error.h"
 #include "testing/barcode_testing.h"
 
@@ -50,10 +52,7 @@ TEST(Barras, SymbolsOfEachSet) {
   }
   EXPECT_EQ(engine.Barras(u"AB", 0), u"");
   EXPECT_EQ(engine.Barras(u"AB", 4), u"");
-}
-
-TEST(Barras, DataPastTheSixteenBitWeightsIsRefused) {
-  BarCode128 engine;
+  // Data past the 16-bit weights is refused.
   EXPECT_NO_THROW(engine.Barras(Text(300, u'~'), kCode128SetB));
   try {
     engine.Barras(Text(400, u'~'), kCode128SetB);
@@ -77,36 +76,29 @@ TEST(Texto, FontText) {
 TEST(GenerarBarras, GeometryAndText) {
   FakeCanvas dc(511, 85, 15, 0xFFFFFF);
   BarCode128 engine;
-  float y = 2;
-  engine.GenerarBarras(u"AB", dc, kCode128SetB, 0, y, 15, 600, true, u"System", 4);
+  float y;
+  engine.GenerarBarras(u"AB", dc, kCode128SetB, 0, y = 2, 15, 600, true, u"System", 4);
   // 10 quiet modules, 57 modules from x = 150, 10 white quiet lines.
   std::string drawn;
   for (const RecordedLine& line : dc.lines) drawn += line.color == 0 ? '1' : '0';
   EXPECT_EQ(drawn, Modules(engine.Barras(u"AB", kCode128SetB)) + std::string(10, '0'));
-  EXPECT_EQ(dc.lines.front().x1, 150);
-  EXPECT_EQ(dc.lines.back().x1, 1140);
-  EXPECT_EQ(dc.lines.front().y1, 2);
-  EXPECT_EQ(dc.lines.front().y2, 602);
+  EXPECT_EQ(std::tie(dc.lines.front().x1, dc.lines.back().x1, dc.lines.front().y1, dc.lines.front().y2),
+            std::make_tuple(150.f, 1140.f, 2.f, 602.f));
   ASSERT_EQ(dc.prints.size(), 1u);
   dc.Font.Size = 4;
   EXPECT_FLOAT_EQ(dc.prints[0].x, 150 + (1155 - dc.TextWidth(u"AB")) / 2);
-  EXPECT_EQ(dc.prints[0].y, 602);
-  EXPECT_EQ(dc.prints[0].font, u"System");
-  EXPECT_EQ(dc.prints[0].size, 4);
-  EXPECT_TRUE(dc.prints[0].end_line);
+  EXPECT_EQ(std::tie(dc.prints[0].y, dc.prints[0].font, dc.prints[0].size, dc.prints[0].end_line),
+            std::make_tuple(602.f, Text(u"System"), 4.f, true));
   // From the current position, no text; on paper no trailing quiet zone.
   FakeCanvas at(511, 85, 15, 0xFFFFFF);
-  at.CurrentX = 300;
-  at.CurrentY = 45;
-  y = -1;
+  std::tie(at.CurrentX, at.CurrentY, y) = std::make_tuple(300.f, 45.f, -1.f);
   engine.GenerarBarras(u"", at, kCode128SetB, -1, y, 15, 600, false, u"System", 4);
   EXPECT_EQ(y, 45);  // written back
   EXPECT_EQ(at.lines.front().x1, 300 + 150);
   EXPECT_EQ(at.lines.size(), 35u + 10u);
   EXPECT_TRUE(at.prints.empty());
   FakeCanvas printer(600, 100, 15, 0xFFFFFF);
-  y = 0;
-  engine.GenerarBarrasImpresora(u"AB", kCode128SetB, 0, y, 15, 600, false, u"", 4, printer);
+  engine.GenerarBarrasImpresora(u"AB", kCode128SetB, 0, y = 0, 15, 600, false, u"", 4, printer);
   EXPECT_EQ(printer.lines.size(), 57u);
 }
 

@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+#include "base/run_time_error.h"
+#include "printing/label_renderer.h"
 #include "testing/fake_host.h"
 
 namespace kalvenor {
@@ -13,6 +15,7 @@ Text Padded(const Text& left, const Text& right = u"") {
   return left + Text(42 - left.size() - right.size(), u' ') + right;
 }
 
+// Receipts and labels on a recording printer.
 class ReceiptTest : public ::testing::Test {
  protected:
   ReceiptTest() {
@@ -27,11 +30,18 @@ class ReceiptTest : public ::testing::Test {
     printer_->EndDoc();
     return printer_->documents.back().ops;
   }
+  // Prints the label file of `bytes` at the left edge.
+  void Label(const std::string& bytes) {
+    job_.config.left_margin = 0;
+    sandbox_.Write("C/VENTAS/ETIQUE01.TXT", bytes);
+    PrintLabelJob(u"C:\\VENTAS\\ETIQUE01.TXT", u"", job_, host_);
+  }
   Sandbox sandbox_;
   RecordingPrinter* printer_ = nullptr;
   Host host_ = MakeTestHost(sandbox_, &printer_);
   Job job_;
 };
+using LabelTest = ReceiptTest;
 
 const PrintOp* Find(const std::vector<PrintOp>& ops, const Text& prefix) {
   for (const PrintOp& op : ops) {
@@ -128,6 +138,48 @@ TEST_F(ReceiptTest, FeedCountThreePrintsTwoBlankLinesAndADot) {
   job_.state.feed_count = 1;
   Print();
   EXPECT_EQ(printer_->documents.size(), 1u);  // nothing printed: no second document
+}
+
+TEST_F(LabelTest, PriceEndsUnderTheTitleAndLotIsCentredBesideIt) {
+  Label(Lines({"AMOXICILINA 500", "LOTE 123|$ 1.234,50"}));
+  ASSERT_EQ(printer_->documents.size(), 1u);
+  const auto& ops = printer_->documents[0].ops;
+  ASSERT_EQ(ops.size(), 3u);
+  const float title_width = 15 * 10 * 12;  // 15 characters at size 10
+  EXPECT_TRUE(ops[0].font.Bold);
+  const PrintOp& price = ops[1];
+  EXPECT_EQ(price.text, u"$ 1.234,50");
+  EXPECT_TRUE(price.font.Bold);
+  EXPECT_EQ(price.x + 10 * 15 * 12, title_width);
+  EXPECT_EQ(price.y, 240);  // the band starts below the title
+  const PrintOp& lot = ops[2];
+  EXPECT_FALSE(lot.font.Bold);
+  EXPECT_EQ(lot.x, 0);
+  EXPECT_EQ(lot.y, 240 + (360 - 168) / 2);  // band 15 x 24, lot 7 x 24
+}
+
+TEST_F(LabelTest, SeparatorsEndDocumentsAndSpacesAreSkippedOrTitles) {
+  Label(Lines({"A", "x|B|C", "_____", " ", "_____", "  ", "|X", "Z", "X|", "_____"}));
+  ASSERT_EQ(printer_->documents.size(), 2u);
+  EXPECT_EQ(printer_->Texts(0)[1], u"B|C");
+  std::vector<Text> second = printer_->Texts(1);
+  ASSERT_EQ(second.size(), 6u);
+  EXPECT_EQ(second[0], u"  ");  // two spaces: a title
+  EXPECT_EQ(second[2], u"");     // empty left part
+  EXPECT_EQ(printer_->documents[1].ops[4].x, 1 * 10 * 12);  // empty right part ends at the title's end
+}
+
+TEST_F(LabelTest, MissingDetailLineFailsAsAnInvalidCall) {
+  // A title as the file's last line, with or without its line end.
+  for (const char* file : {"A\r\n", "TITULO", "A\r\nx|1\r\nB"}) {
+    SCOPED_TRACE(file);
+    try {
+      Label(file);
+      ADD_FAILURE() << "no error";
+    } catch (const RunTimeError& error) {
+      EXPECT_EQ(error.number(), kInvalidProcedureCall);
+    }
+  }
 }
 
 }  // namespace

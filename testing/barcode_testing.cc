@@ -2,22 +2,15 @@
 #define ZX_USE_UTF8 1
 #include "testing/barcode_testing.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <ZXing/ReadBarcode.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
-#include <thread>
 
 #include "render/color.h"
-
-extern char** environ;
 
 namespace kalvenor {
 

@@ -2,8 +2,6 @@
 #ifndef KALVENOR_TESTING_BARCODE_TESTING_H_
 #define KALVENOR_TESTING_BARCODE_TESTING_H_
 
-#include <sys/types.h>
-
 #include <optional>
 
 #include "barcode_form/frm_cod_barra.h"

@@ -81,6 +81,10 @@ RefusingPort::RefusingPort() {
   }
 }
 
+SilentPort::SilentPort() {
+  if (port_ > 0 && listen(fd_, 16) != 0) port_ = 0;
+}
+
 Sandbox::Sandbox() {
   std::string pattern = (fs::temp_directory_path() / "kalvenor-test-XXXXXX").string();
   root_ = mkdtemp(pattern.data());

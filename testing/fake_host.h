@@ -122,6 +122,10 @@ struct RefusingPort : LineReader {
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
   int port_ = 0;
 };
+// A port of 127.0.0.1 that takes connections and never answers: the kernel completes them, nobody accepts.
+struct SilentPort : RefusingPort {
+  SilentPort();
+};
 
 // A host with drives C: and H: in `sandbox` ("C", "H"), working directory "C/CAJA" and `printer`
 // (owned by the host) as its printer.

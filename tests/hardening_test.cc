@@ -1,8 +1,6 @@
 // Hostile files, arguments and surroundings: every job ends in time, in its
 // two-line log, without reaching outside its drives.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -178,15 +176,9 @@ TEST(HardeningTest, EmptyProgramDriveIsTheDefault) {
 
 // A CUPS server that accepts connections and never answers, and none at all.
 TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(listen(listener, 16), 0);  // the kernel completes connections nobody accepts
-  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  std::string silent = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  SilentPort silent_port;
+  ASSERT_GT(silent_port.port_, 0);
+  const std::string silent = silent_port.address();
   RefusingPort refusing;
   const std::string none = refusing.address();
   for (auto [server, outcome] :
@@ -202,7 +194,6 @@ TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
     std::string log = job.sandbox.Read("C/VENTAS/LOG.TXT");
     EXPECT_NE(log.find("ERROR: Printer error: " + outcome), std::string::npos) << log;
   }
-  close(listener);
 }
 
 // A 40 MB slip and a 40 MB reply without ";" cost about their size, not 8 times it.
