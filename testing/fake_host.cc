@@ -46,12 +46,13 @@ Fifo::Fifo(const std::string& path) {
   if (mkfifo(path.c_str(), 0666) == 0) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
 }
 
-ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool quiet) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return;
+ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool quiet, bool input) {
+  int fds[2], in[2] = {-1, -1};
+  if (pipe2(fds, O_CLOEXEC) != 0 || (input && pipe2(in, O_CLOEXEC) != 0)) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  if (input) posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   if (quiet) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -59,7 +60,17 @@ ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool qu
   if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
+  if (input) close(in[0]);
   fd_ = fds[0];
+  input_ = in[1];
+}
+
+void ReportingProcess::EndInput() {
+  if (input_ >= 0) close(input_);
+  input_ = -1;
+  while (pid_ > 0 && waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
 }
 
 ReportingProcess::~ReportingProcess() {
@@ -67,6 +78,7 @@ ReportingProcess::~ReportingProcess() {
     while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
     }
   }
+  if (input_ >= 0) close(input_);
 }
 
 RefusingPort::RefusingPort() {

@@ -104,15 +104,19 @@ struct Fifo : LineReader {
 
 // A helper program (a stand-in server, Xvfb) whose standard output is a pipe to the test, which waits
 // for what the helper says it did by reading its lines. `quiet`: its standard error to /dev/null.
-// Sent SIGTERM and reaped when it goes.
+// `input`: its standard input a pipe from the test, whose end tells it to finish. Sent SIGTERM and
+// reaped when it goes.
 class ReportingProcess : public LineReader {
  public:
-  explicit ReportingProcess(const std::vector<std::string>& argv, bool quiet = false);
+  explicit ReportingProcess(const std::vector<std::string>& argv, bool quiet = false, bool input = false);
   ~ReportingProcess();
   pid_t pid() const { return pid_; }
+  // Closes its standard input and waits for it to end.
+  void EndInput();
 
  private:
   pid_t pid_ = -1;
+  int input_ = -1;
 };
 
 // A port of 127.0.0.1 that refuses connections: bound and never listened on, so that no other
