@@ -42,8 +42,12 @@ class CairoCanvas : public Canvas {
     cairo_save(cr_.get());
     SetColor(cr_.get(), BackColor);
     cairo_paint(cr_.get());
-    cairo_set_source_surface(cr_.get(), old_surface.get(), 0, 0);
-    cairo_paint(cr_.get());
+    // A surface cairo could not make has nothing to keep, and painting from
+    // it would put the new context in error.
+    if (old_surface && cairo_surface_status(old_surface.get()) == CAIRO_STATUS_SUCCESS) {
+      cairo_set_source_surface(cr_.get(), old_surface.get(), 0, 0);
+      cairo_paint(cr_.get());
+    }
     cairo_restore(cr_.get());
   }
 
