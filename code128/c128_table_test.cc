@@ -30,7 +30,8 @@ TEST(colC128, PositionsKeysAndRemoval) {
   col.Add(u"b", u"Key");
   col.Add(u"c", u"");
   // Keys ignore letter case.
-  EXPECT_EQ(std::tuple(col.Count(), col.Item(2)->Código, col.Item(u"KEY")->Código), std::tuple(3, Text(u"b"), Text(u"b")));
+  EXPECT_EQ(std::tuple(col.Count(), col.Item(2)->Código, col.Item(u"KEY")->Código),
+            std::tuple(3, Text(u"b"), Text(u"b")));
   EXPECT_EQ(ErrorNumberOf([&] { col.Add(u"d", u"key"); }), 457);
   col.Remove(u"key");
   EXPECT_EQ(std::pair(col.Count(), col.Item(2)->Código), std::pair(2, Text(u"c")));

@@ -155,7 +155,8 @@ TEST(HardeningTest, FilesStayWhereAndAsPrivateAsTheyWere) {
   };
   EXPECT_EQ(std::tuple(mode("C/VENTAS/LOG.TXT"), mode("H/COMANDAS/90001234.TXT"), mode("C/VENTAS/C0001234.TXT")),
             std::tuple(0600u, 0600u, 0700u));
-  const std::pair<std::string, bool> files[] = {{"outside/KALVENOR.INI", false}, {stale, false}, {stale_pdf, false}, {live, true}};
+  const std::pair<std::string, bool> files[] = {
+      {"outside/KALVENOR.INI", false}, {stale, false}, {stale_pdf, false}, {live, true}};
   for (const auto& [file, exists] : files) EXPECT_EQ(job.sandbox.Exists(file), exists) << file;
   // Through a link within the drive the slip prints; its copy lands on H:.
   run.args[0] = "\\VENTAS\\LINK2\\C0001234.TXT";
