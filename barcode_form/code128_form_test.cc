@@ -22,9 +22,8 @@ TEST(GenerateCode128, ModulesOfTheFormsOwnEncoder) {
   EXPECT_LE(canvas.lines.back().x1, expected.size() - 1);
   EXPECT_EQ(canvas.lines.front().y2, 40);
   ASSERT_EQ(canvas.prints.size(), 1u);
-  EXPECT_EQ(canvas.prints[0].text, u"~ ");
-  EXPECT_EQ(canvas.prints[0].x, 10);
-  EXPECT_EQ(canvas.prints[0].y, 46);
+  EXPECT_EQ(std::tuple(canvas.prints[0].text, canvas.prints[0].x, canvas.prints[0].y),
+            std::tuple(Text(u"~ "), 10.0f, 46.0f));
   // Failures leave before anything is drawn.
   const std::pair<Text, int> failures[] = {
       {u"A\tB", kSubscriptOutOfRange},
@@ -52,9 +51,8 @@ TEST(GenerateCode128, ScansBackOnFakeAndRealCanvases) {
     EXPECT_EQ(picture->width_twips, 7665);
     EXPECT_EQ(ReadBarcode(picture, Symbology::kCode128), "x");
     // Each call draws over the last: the text ended its line, the font stays.
-    EXPECT_EQ(form->CB.canvas->CurrentX, 0);
-    EXPECT_EQ(form->CB.canvas->Font.Name, u"System");
-    EXPECT_EQ(form->CB.canvas->Font.Size, 4);
+    const auto& canvas = *form->CB.canvas;
+    EXPECT_EQ(std::tuple(canvas.CurrentX, canvas.Font.Name, canvas.Font.Size), std::tuple(0, Text(u"System"), 4));
   }
 }
 

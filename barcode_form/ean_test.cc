@@ -31,14 +31,14 @@ TEST(bGenerar_Click, InputsScanBackOrAreRefused) {
     Text input;
     Symbology format;
     std::optional<std::string> scanned;  // none: refused
-    Text warning;
+    std::vector<Text> warnings;
   } cases[] = {
-      {u"400638133393", Symbology::kEan13, "4006381333931", u""},
-      {u"40063813339312345678", Symbology::kEan13, "4006381333931", u""},  // 20 characters
-      {u"9638507", Symbology::kEan8, "96385074", u""},
-      {u"12345", Symbology::kEan13, std::nullopt, kLengthWarning},
-      {u"400638133393123456789", Symbology::kEan13, std::nullopt, kLengthWarning},  // 21
-      {u"40063813A393", Symbology::kEan13, std::nullopt, kDigitsWarning},
+      {u"400638133393", Symbology::kEan13, "4006381333931", {}},
+      {u"40063813339312345678", Symbology::kEan13, "4006381333931", {}},  // 20 characters
+      {u"9638507", Symbology::kEan8, "96385074", {}},
+      {u"12345", Symbology::kEan13, std::nullopt, {kLengthWarning}},
+      {u"400638133393123456789", Symbology::kEan13, std::nullopt, {kLengthWarning}},  // 21
+      {u"40063813A393", Symbology::kEan13, std::nullopt, {kDigitsWarning}},
   };
   for (bool real : {false, true}) {
     FormHarness harness;
@@ -47,14 +47,9 @@ TEST(bGenerar_Click, InputsScanBackOrAreRefused) {
       SCOPED_TRACE(ToUtf8(c.input) + (real ? " (real canvas)" : ""));
       harness.warnings.clear();
       Picture picture = form->bGenerar_Click(c.input);
-      if (c.scanned) {
-        ASSERT_TRUE(picture);
-        EXPECT_EQ(ReadBarcode(picture, c.format), c.scanned);
-        EXPECT_TRUE(harness.warnings.empty());
-      } else {
-        EXPECT_FALSE(picture);
-        EXPECT_EQ(harness.warnings, std::vector<Text>{c.warning});
-      }
+      EXPECT_EQ(picture != nullptr, c.scanned.has_value());
+      EXPECT_EQ(picture ? ReadBarcode(picture, c.format) : std::nullopt, c.scanned);
+      EXPECT_EQ(harness.warnings, c.warnings);
     }
   }
 }
@@ -73,22 +68,19 @@ TEST(dibujarEAN, Ean13ThenEan8Layout) {
     EXPECT_TRUE(x >= 11 && x <= 105) << x;
   }
   ASSERT_EQ(canvas.prints.size(), 13u);
-  EXPECT_EQ(canvas.prints[0].text, u" 4 ");
-  EXPECT_EQ(canvas.prints[7].x, 60);  // first right-hand digit starts at 61
-  EXPECT_EQ(canvas.prints[12].text, u" 1 ");
+  // The first right-hand digit starts at 61.
+  EXPECT_EQ(std::tuple(canvas.prints[0].text, canvas.prints[7].x, canvas.prints[12].text),
+            std::tuple(Text(u" 4 "), 60.0f, Text(u" 1 ")));
   for (const RecordedPrint& p : canvas.prints) EXPECT_EQ(p.y, 46);
   form->bGenerar_Click(u"96385070");
   EXPECT_EQ(form->codigoEAN, u"96385074");
   // Only the EAN-8 is on the canvas: 67 modules from 11 to 77.
   for (const RecordedLine& line : canvas.lines) EXPECT_LE(line.x1, 77);
   ASSERT_EQ(canvas.prints.size(), 10u);  // "<", eight digits, ">"
-  EXPECT_EQ(canvas.prints.front().text, u"<");
-  EXPECT_EQ(canvas.prints.back().text, u">");
+  EXPECT_EQ(std::pair(canvas.prints.front().text, canvas.prints.back().text), std::pair(Text(u"<"), Text(u">")));
   size_t lines = canvas.lines.size();
   form->bGenerar_Click(u"400638133393123456789");  // refused: nothing changes
-  EXPECT_EQ(form->codigoEAN, u"96385074");
-  EXPECT_EQ(canvas.lines.size(), lines);
-  EXPECT_EQ(canvas.clears, 2);
+  EXPECT_EQ(std::tuple(form->codigoEAN, canvas.lines.size(), canvas.clears), std::tuple(Text(u"96385074"), lines, 2));
 }
 
 TEST(dibujarEAN, AgreesWithAnIndependentEncoder) {

@@ -44,9 +44,7 @@ TEST(EncodeEscPos, BandsFeedsAndCuts) {
       {"a row 300 bytes wide", PageOf(300, 1, {{0, std::vector<uint8_t>(300, 0xAA)}}), PrinterOutput::Cut::kNone,
        kInit + Band(300, 1) + std::string(300, '\xaa')},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(EncodeEscPos(c.page, c.cut), c.stream) << c.name;
-  }
+  for (const Case& c : cases) EXPECT_EQ(EncodeEscPos(c.page, c.cut), c.stream) << c.name;
 }
 
 }  // namespace

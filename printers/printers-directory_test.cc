@@ -25,8 +25,7 @@ TEST(FolderPrinters, NamesInByteOrderAndDefaultChoice) {
     EXPECT_EQ(printers->DefaultIndex(), index) << default_name;
   }
   auto none = MakeFolderPrinters(sandbox.Path("does-not-exist"), "x");
-  EXPECT_TRUE(none->Names().empty());
-  EXPECT_EQ(none->DefaultIndex(), -1);
+  EXPECT_EQ(std::pair(none->Names().size(), none->DefaultIndex()), std::pair(size_t{0}, -1));
 }
 
 TEST(FolderPrinters, NumberingContinuesAfterTheHighest) {
@@ -65,8 +64,8 @@ TEST(FolderPrinters, SettingsFilesReadWithoutWaiting) {
   auto printers = MakeFolderPrinters(sandbox.root(), "");
   const std::pair<const char*, double> widths[] = {{"narrow", 57.5}, {"plain", 0}, {"garbage", 0}, {"fifo", 0}};
   for (auto [name, width] : widths) EXPECT_EQ(printers->MediaWidthMm(name), width) << name;
-  EXPECT_EQ(printers->Output("plain").format, PrinterOutput::Format::kPdf);
-  EXPECT_EQ(printers->Output("escpos").format, PrinterOutput::Format::kEscPos);
+  EXPECT_EQ(std::pair(printers->Output("plain").format, printers->Output("escpos").format),
+            std::pair(PrinterOutput::Format::kPdf, PrinterOutput::Format::kEscPos));
   for (const char* name : {"folder", "fifo"}) {
     try {
       printers->Output(name);

@@ -19,8 +19,8 @@ TEST(StatusQueue, FollowedForTheBackEndsWaitAndMore) {
       {"socket://10.0.0.9:9100", false, 60},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(IsStatusQueue(c.uri), c.status_queue) << c.uri;
-    EXPECT_EQ(StatusQueueFollowSeconds(c.uri), c.seconds) << c.uri;
+    EXPECT_EQ(std::pair(IsStatusQueue(c.uri), StatusQueueFollowSeconds(c.uri)), std::pair(c.status_queue, c.seconds))
+        << c.uri;
   }
   PrinterOutput output;
   EXPECT_NE(StatusQueueProblem(output).find("kalvenor-output=pdf"), std::string::npos);

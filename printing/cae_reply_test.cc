@@ -92,13 +92,11 @@ TEST_F(CaeReplyTest, ReceiptQrOnTheFirstPrintedCopyOnly) {
     printer.CurrentX = 77;
     printer.CurrentY = 2000;
     PrintReceiptQrCode(job_, host_, printer);
-    EXPECT_EQ(printer.CurrentX, 77);
-    EXPECT_EQ(printer.CurrentY, 2000);
+    EXPECT_EQ(std::pair(printer.CurrentX, printer.CurrentY), std::pair(77.0f, 2000.0f));
     ASSERT_EQ(printer.open_ops.size(), c.printed ? 1u : 0u);
     if (!c.printed) continue;
-    EXPECT_EQ(printer.open_ops[0].x, 900);
-    EXPECT_EQ(printer.open_ops[0].y, 2100);
-    EXPECT_NE(printer.open_ops[0].picture, nullptr);
+    const PrintOp& op = printer.open_ops[0];
+    EXPECT_EQ(std::tuple(op.x, op.y, op.picture != nullptr), std::tuple(900.0f, 2100.0f, true));
   }
 }
 

@@ -44,13 +44,11 @@ TEST(PrintReceiptBarcodes, PositionsAndAdvances) {
     PrintReceiptBarcodes(c.job, form.get(), printer);
     ASSERT_EQ(printer.open_ops.size(), c.pictures.size());
     for (size_t i = 0; i < c.pictures.size(); ++i) {
-      EXPECT_EQ(printer.open_ops[i].x, c.pictures[i].first);
-      EXPECT_EQ(printer.open_ops[i].y, c.pictures[i].second);
-      EXPECT_EQ(printer.open_ops[i].picture != nullptr, c.drawn);
+      const PrintOp& op = printer.open_ops[i];
+      EXPECT_EQ(std::tuple(op.x, op.y, op.picture != nullptr), std::tuple_cat(c.pictures[i], std::tuple(c.drawn)));
     }
-    EXPECT_EQ(printer.CurrentY, c.end_y);
-    EXPECT_EQ(printer.CurrentX, 120);
-    EXPECT_EQ(harness.warnings.size(), c.drawn ? 0u : 1u);
+    EXPECT_EQ(std::tuple(printer.CurrentX, printer.CurrentY, harness.warnings.size()),
+              std::tuple(120.0f, c.end_y, c.drawn ? 0u : 1u));
   }
 }
 

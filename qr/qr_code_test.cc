@@ -51,8 +51,7 @@ TEST_F(QrCodeTest, PictureFromTheServiceHasItsPixelSizeAt96Dpi) {
   server_->SetCase("200", PngOf(Bitmap(100)));
   Picture picture = QrCode(host_).GetPictureQrCode(u"AB c", 100, 100);
   ASSERT_NE(picture, nullptr);
-  EXPECT_EQ(picture->width_twips, 1500);
-  EXPECT_EQ(picture->height_twips, 1500);
+  EXPECT_EQ(std::pair(picture->width_twips, picture->height_twips), std::pair(1500.0f, 1500.0f));
   EXPECT_EQ(picture->pixels, Bitmap(100)->pixels);
   EXPECT_EQ(OnlyRequestLine(), "GET /v1/create-qr-code/?data=AB%20c&size=100x100 HTTP/1.1");
 }

@@ -153,13 +153,11 @@ TEST(HardeningTest, FilesStayWhereAndAsPrivateAsTheyWere) {
     stat(job.sandbox.Path(file).c_str(), &st);
     return st.st_mode & 07777;
   };
-  EXPECT_EQ(mode("C/VENTAS/LOG.TXT"), 0600u);
-  EXPECT_EQ(mode("H/COMANDAS/90001234.TXT"), 0600u);
-  EXPECT_EQ(mode("C/VENTAS/C0001234.TXT"), 0700u);
-  EXPECT_FALSE(job.sandbox.Exists("outside/KALVENOR.INI"));
-  EXPECT_FALSE(job.sandbox.Exists(stale));
-  EXPECT_FALSE(job.sandbox.Exists(stale_pdf));
-  EXPECT_TRUE(job.sandbox.Exists(live));
+  EXPECT_EQ(std::tuple(mode("C/VENTAS/LOG.TXT"), mode("H/COMANDAS/90001234.TXT"), mode("C/VENTAS/C0001234.TXT")),
+            std::tuple(0600u, 0600u, 0700u));
+  const std::pair<std::string, bool> files[] = {
+      {"outside/KALVENOR.INI", false}, {stale, false}, {stale_pdf, false}, {live, true}};
+  for (const auto& [file, exists] : files) EXPECT_EQ(job.sandbox.Exists(file), exists) << file;
   // Through a link within the drive the slip prints; its copy lands on H:.
   run.args[0] = "\\VENTAS\\LINK2\\C0001234.TXT";
   ASSERT_EQ(RunProgram(run), 0);

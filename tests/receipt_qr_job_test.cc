@@ -16,6 +16,14 @@
 namespace kalvenor {
 namespace {
 
+// Three sections, of which the last two are printed, and the invoice service's reply to them.
+ProgramRun ReceiptJob(JobSandbox& job, const std::string& reply) {
+  job.sandbox.Write("C/VENTAS/C0123456.TXT",
+                    Lines({"100 FARMACIA", "130 Item 1", "199", "130 Item 1", "199", "230 Item 2", "299"}));
+  job.sandbox.Write("C/CAE/RTA/R-123456.csv", reply);
+  return job.Job({"\\VENTAS\\C0123456.TXT", "\\VENTAS\\LOG.TXT", "N", "S"});
+}
+
 // The symbol as a rendering service draws it: 100 x 100 pixels, one a module, centred on white.
 std::string ServicePng(const std::string& data) {
   Picture symbol = RenderQrPicture({FromUtf8(data)});
@@ -24,11 +32,10 @@ std::string ServicePng(const std::string& data) {
   auto image = std::make_shared<PictureData>();
   image->pixel_width = image->pixel_height = 100;
   image->width_twips = image->height_twips = 1500;
-  for (int y = 0; y < 100; ++y) {
-    for (int x = 0; x < 100; ++x) {
-      bool dark = x < grey.width && y < grey.height && grey.pixels[y * grey.width + x] < 128;
-      image->pixels.push_back(dark ? 0xFF000000 : 0xFFFFFFFF);
-    }
+  for (int at = 0; at < 100 * 100; ++at) {
+    const int x = at % 100, y = at / 100;
+    bool dark = x < grey.width && y < grey.height && grey.pixels[y * grey.width + x] < 128;
+    image->pixels.push_back(dark ? 0xFF000000 : 0xFFFFFFFF);
   }
   std::string png;
   EXPECT_TRUE(ImageToPngBytes(image, &png));
@@ -54,11 +61,7 @@ TEST(ReceiptQrJobTest, TheCodeIsOnTheFirstPrintedCopyOnly) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     JobSandbox job;
-    // Three sections, of which the last two are printed.
-    job.sandbox.Write("C/VENTAS/C0123456.TXT",
-                      Lines({"100 FARMACIA", "130 Item 1", "199", "130 Item 1", "199", "230 Item 2", "299"}));
-    job.sandbox.Write("C/CAE/RTA/R-123456.csv", c.reply);
-    ProgramRun run = job.Job({"\\VENTAS\\C0123456.TXT", "\\VENTAS\\LOG.TXT", "N", "S"});
+    ProgramRun run = ReceiptJob(job, c.reply);
     std::optional<QrTestServer> server;
     if (c.service != nullptr) {
       ASSERT_TRUE(server.emplace().running());
@@ -93,10 +96,7 @@ TEST(ReceiptQrJobTest, AMissingNetworkModuleIsReported) {
   const std::string program = job.sandbox.Path("bin/kalvenor");
   WriteBytes(program, ReadBytes(KALVENOR_BINARY));
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
-  job.sandbox.Write("C/VENTAS/C0123456.TXT",
-                    Lines({"100 FARMACIA", "130 Item 1", "199", "130 Item 1", "199", "230 Item 2", "299"}));
-  job.sandbox.Write("C/CAE/RTA/R-123456.csv", JobSandbox::Example("R-001234.csv"));
-  ProgramRun run = job.Job({"\\VENTAS\\C0123456.TXT", "\\VENTAS\\LOG.TXT", "N", "S"});
+  ProgramRun run = ReceiptJob(job, JobSandbox::Example("R-001234.csv"));
   run.program = program;
   run.env[kQrServiceVariable] = "http://127.0.0.1:9/";
   EXPECT_EQ(RunProgram(run), 0);
