@@ -42,7 +42,8 @@ add_custom_target(kalvenor_package_files ALL DEPENDS ${KALVENOR_GZIPPED})
 
 install(TARGETS kalvenor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # CUPS finds back ends by file name; mode 0755 makes it run this one as lp, not root.
-install(PROGRAMS $<TARGET_FILE:kalvenor-backend> DESTINATION lib/cups/backend RENAME kalvenor)
+# Installed as a target, so that the package strips it like the programs.
+install(TARGETS kalvenor-backend RUNTIME DESTINATION lib/cups/backend)
 # A module loaded by path (dlopen), not a library of the linker's search path.
 install(TARGETS kalvenor_net LIBRARY DESTINATION lib/kalvenor)
 install(FILES fonts/kalvenor-fonts.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvenor)

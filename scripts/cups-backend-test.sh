@@ -7,14 +7,14 @@
 # Then the program itself on a COMANDERA queue of the back end: ESC/POS by
 # default, the job followed to its end, the back end's reason in its log, and
 # PDF on such a queue an error before anything is sent.
-#   scripts/cups-backend-test.sh [kalvenor-backend [kalvenor]]   (default: build/...)
+#   scripts/cups-backend-test.sh [back-end [kalvenor]]   (default: build/backend/kalvenor, build/kalvenor)
 # Starts a cupsd of its own on 127.0.0.1 at a free port, whose ServerBin is a
 # copy of /usr/lib/cups with the back end added (the system cupsd and its
 # queues are left alone); the printers are testing/fake_status_printer.py.
 # Needs root (cupsd); skipped with a message otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-backend=$(realpath -m "${1:-$root/build/kalvenor-backend}")
+backend=$(realpath -m "${1:-$root/build/backend/kalvenor}")
 kalvenor=$(realpath -m "${2:-$root/build/kalvenor}")
 
 log() { echo "cups-backend-test: $*" >&2; }
