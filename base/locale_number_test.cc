@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/run_time_error.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 namespace {
@@ -22,14 +23,7 @@ TEST(CInt, RoundsHalvesToEvenAndChecksTheRange) {
   const std::pair<Text, int> values[] = {{u"7,5", 8}, {u"8,5", 8}, {u"-2,5", -2}, {u"-32768", -32768}};
   for (const auto& [text, value] : values) EXPECT_EQ(CInt(text), value) << ToUtf8(text);
   const std::pair<Text, std::string> errors[] = {{u"32768", "Overflow"}, {u"   ", "Type mismatch"}};
-  for (const auto& [text, error] : errors) {
-    try {
-      CInt(text);
-      ADD_FAILURE() << ToUtf8(text);
-    } catch (const RunTimeError& e) {
-      EXPECT_EQ(e.description(), error);
-    }
-  }
+  for (const auto& [text, error] : errors) EXPECT_EQ(Raised([&] { CInt(text); }).second, error) << ToUtf8(text);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "code128/barcode128.h"
 #include "base/run_time_error.h"
+#include "testing/fake_host.h"
 
 namespace kalvenor {
 
@@ -15,14 +16,7 @@ class BarCode128Peer {
 
 namespace {
 
-int ErrorNumberOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RunTimeError& e) {
-    return e.number();
-  }
-  return 0;
-}
+int ErrorNumberOf(const std::function<void()>& f) { return Raised(f).first; }
 
 TEST(colC128, PositionsKeysAndRemoval) {
   colC128 col;

@@ -175,12 +175,7 @@ TEST_F(SlipFileTest, FlagsAndBarcodeTexts) {
 
 // A non-digit section is the whole-job tests' binary file.
 TEST_F(SlipFileTest, NonDigitCodeIsATypeMismatch) {
-  try {
-    Scan({"1A0 item"});
-    FAIL();
-  } catch (const RunTimeError& e) {
-    EXPECT_EQ(e.description(), "Type mismatch");
-  }
+  EXPECT_EQ(Raised([&] { Scan({"1A0 item"}); }).second, "Type mismatch");
 }
 
 TEST_F(SlipFileTest, CleaningTurnsNulsIntoSpacesAndKeepsCodePage437) {

@@ -172,13 +172,7 @@ TEST_F(LabelTest, SeparatorsEndDocumentsAndSpacesAreSkippedOrTitles) {
 TEST_F(LabelTest, MissingDetailLineFailsAsAnInvalidCall) {
   // A title as the file's last line, with or without its line end.
   for (const char* file : {"A\r\n", "TITULO", "A\r\nx|1\r\nB"}) {
-    SCOPED_TRACE(file);
-    try {
-      Label(file);
-      ADD_FAILURE() << "no error";
-    } catch (const RunTimeError& error) {
-      EXPECT_EQ(error.number(), kInvalidProcedureCall);
-    }
+    EXPECT_EQ(Raised([&] { Label(file); }).first, kInvalidProcedureCall) << file;
   }
 }
 

@@ -18,6 +18,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/run_time_error.h"
+
 extern char** environ;
 
 namespace kalvenor {
@@ -44,6 +46,15 @@ std::string LineReader::ReadLine(int guard_seconds) {
 
 Fifo::Fifo(const std::string& path) {
   if (mkfifo(path.c_str(), 0666) == 0) fd_ = open(path.c_str(), O_RDWR | O_CLOEXEC);
+}
+
+std::pair<int, std::string> Raised(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const RunTimeError& e) {
+    return {e.number(), e.description()};
+  }
+  return {0, ""};
 }
 
 ReportingProcess::ReportingProcess(const std::vector<std::string>& argv, bool quiet, bool input) {

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -81,6 +82,9 @@ std::string Lines(const std::vector<std::string>& lines);
 // What a shell command prints on its standard output; `text` quoted for it.
 std::string ShellOutput(const std::string& command);
 std::string ShellQuote(const std::string& text);
+
+// The number and description of the run-time error `f` raises; {0, ""} when it raises none.
+std::pair<int, std::string> Raised(const std::function<void()>& f);
 
 // Lines read from a descriptor as they are written, each read blocking until its line is there. A
 // read that ends, or waits `guard_seconds` in vain, gives "": a writer that hangs fails the test.
