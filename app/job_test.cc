@@ -12,25 +12,10 @@
 namespace kalvenor {
 namespace {
 
-// A file layer whose reads of the label raise what `raise` throws.
-class ThrowingFileSystem : public FaultyFileSystem {
- public:
-  ThrowingFileSystem(std::unique_ptr<FileSystem> base, std::function<void()> raise)
-      : FaultyFileSystem(std::move(base)), raise_(std::move(raise)) {}
-  std::string ReadFile(const std::string& path) override {
-    if (path.ends_with("ETIQUE01.TXT")) raise_();
-    return FaultyFileSystem::ReadFile(path);
-  }
-
- private:
-  std::function<void()> raise_;
-};
-
 // Every failure reaches the log as a description of the run-time error
 // table: the program's own faults as "Internal error", never as the text of
 // the exception, which goes to the trace.
 TEST(RunJobTest, EveryFailureIsLoggedAsADescriptionOfTheTable) {
-  const std::string label = "\\VENTAS\\ETIQUE01.TXT";
   struct Case {
     const char* name;
     std::function<void()> raise;
@@ -52,8 +37,10 @@ TEST(RunJobTest, EveryFailureIsLoggedAsADescriptionOfTheTable) {
     JobSandbox job;
     job.sandbox.Write("C/VENTAS/ETIQUE01.TXT", c.label_file);
     Host host = job.HostWith(MakeFolderPrinters(job.sandbox.Path("printers"), ""));
-    host.files = std::make_unique<ThrowingFileSystem>(std::move(host.files), c.raise);
-    EXPECT_EQ(RunJob("kalvenor " + label + " \\VENTAS\\LOG.TXT N N", host), 0);
+    auto files = std::make_unique<FaultyFileSystem>(std::move(host.files));
+    files->FailReadsOf("ETIQUE01.TXT", c.raise);
+    host.files = std::move(files);
+    EXPECT_EQ(RunJob("kalvenor \\VENTAS\\ETIQUE01.TXT \\VENTAS\\LOG.TXT N N", host), 0);
     EXPECT_EQ(job.sandbox.Read("C/VENTAS/LOG.TXT"),
               "Impresion de Comanda: C:\\VENTAS\\ETIQUE01.TXT\r\n" + std::string(c.log) + "\r\n");
   }

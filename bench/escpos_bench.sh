@@ -15,7 +15,7 @@
 #      floors are what no job can undercut: one of an ESC/POS printer lays
 #      out its text at least, one of a PDF printer also draws two PDFs.
 #   2. through CUPS (root): from start until the stand-in ESC/POS printer
-#      (testing/escpos_printer.py behind a raw queue) has received the last
+#      (testing/fake_status_printer.py behind a raw queue) has received the last
 #      byte of the last receipt, against `lp` of the slip's text on the
 #      cups-pdf queue KALVENOR-COMANDERA until its PDF is complete
 #      (bench/cups_wait.sh). Both queues live on cupsds of their own on
@@ -119,13 +119,19 @@ WebInterface No
 CFEOF
 cupsd -f -c "$box/cups/conf/cupsd.conf" -s "$box/cups/conf/cups-files.conf" &
 pids+=($!)
-python3 "$root/testing/escpos_printer.py" "$box/printer" &
+# The stand-in printer runs until its standard input ends: a FIFO held open
+# for reading and writing by this script, so it ends with the script.
+mkdir -p "$box/printer"
+mkfifo "$box/printer-input"
+exec 3<>"$box/printer-input"
+python3 "$root/testing/fake_status_printer.py" "$box/record.json" --streams "$box/printer" <&3 >"$box/printer-said" &
 pids+=($!)
 for _ in $(seq 1 100); do
-  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && [ -s "$box/printer/port" ] && break
+  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && grep -q '^port ' "$box/printer-said" && break
   sleep 0.1
 done
-lpadmin -h "$server" -p BENCH-COMANDERA -E -m raw -v "socket://127.0.0.1:$(cat "$box/printer/port")/?snmp=false" \
+port=$(sed -n 's/^port //p' "$box/printer-said")
+lpadmin -h "$server" -p BENCH-COMANDERA -E -m raw -v "socket://127.0.0.1:$port/?snmp=false" \
   -o kalvenor-output-default=escpos 2>/dev/null || { echo "escpos_bench: no raw queue on $server" >&2; exit 1; }
 
 # Runs the job, then waits until the stand-in printer has every document

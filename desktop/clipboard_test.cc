@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <random>
 
 #include "testing/fake_host.h"
 
@@ -49,11 +50,8 @@ TEST(Clipboard, AToolThatTakesPartOfTheImageFails) {
   // Noise, so that its PNG is far larger than a pipe holds.
   auto noise = std::make_shared<PictureData>();
   noise->pixel_width = noise->pixel_height = 400;
-  uint32_t seed = 1;
-  for (int i = 0; i < 400 * 400; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    noise->pixels.push_back(0xFF000000u | (seed >> 8));
-  }
+  std::mt19937 random(1);
+  for (int i = 0; i < 400 * 400; ++i) noise->pixels.push_back(0xFF000000u | random());
   const std::string path = getenv("PATH");
   setenv("PATH", (sandbox.root() + ":" + path).c_str(), 1);
   std::string err;

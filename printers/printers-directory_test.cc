@@ -24,8 +24,10 @@ TEST(FolderPrinters, NamesInByteOrderAndDefaultChoice) {
     EXPECT_EQ(printers->Names(), (std::vector<std::string>{"A", "Z-2", "_x", "a", "b"}));
     EXPECT_EQ(printers->DefaultIndex(), index) << default_name;
   }
-  auto none = MakeFolderPrinters(sandbox.Path("does-not-exist"), "x");
+  // A printer folder that cannot be listed holds no printer, and the job's failure says why.
+  auto none = MakeFolderPrinters(sandbox.Path("loose.pdf"), "x");
   EXPECT_EQ(std::pair(none->Names().size(), none->DefaultIndex()), std::pair(size_t{0}, -1));
+  EXPECT_EQ(none->NoPrinterReason(), "cannot read the printer folder " + sandbox.Path("loose.pdf") + ": Path not found");
 }
 
 TEST(FolderPrinters, NumberingContinuesAfterTheHighest) {
@@ -72,17 +74,6 @@ TEST(FolderPrinters, SettingsFilesReadWithoutWaiting) {
     EXPECT_NE(description.find(sandbox.Path(name) + "/kalvenor-options is not an ordinary file"),
               std::string::npos) << description;
   }
-}
-
-// A printer folder that cannot be listed holds no printer, and the job's
-// failure says why rather than that none is installed.
-TEST(FolderPrinters, AnUnreadablePrinterFolderSaysWhy) {
-  Sandbox sandbox;
-  sandbox.Write("not-a-folder", "x");
-  auto missing = MakeFolderPrinters(sandbox.Path("not-a-folder"), "");
-  EXPECT_TRUE(missing->Names().empty());
-  EXPECT_NE(missing->NoPrinterReason().find("cannot read the printer folder " + sandbox.Path("not-a-folder")),
-            std::string::npos) << missing->NoPrinterReason();
 }
 
 }  // namespace

@@ -6,7 +6,9 @@ prints "port N" (or "pty PATH") once it does, then a line for each event ("paper
 "reload" on its standard input puts paper in, and it ends when that input closes. It answers
 DLE EOT 1-4 with its state, a process ID (GS ( H) with 37 22 ID 00 once everything before it has
 printed, and the buffer clear with 37 25 00. It prints what it holds only while ready; RECORD
-(replaced whole) says what it printed.
+(replaced whole) says what it printed. With --streams DIR every connection's bytes, as they came,
+become DIR/job-N.prn once it closes, read by scripts/escpos_page.py's strict reader: a line
+"job-N ok", or "job-N error WHY" for a stream it refuses.
 """
 import argparse
 import json
@@ -29,7 +31,10 @@ flags.add_argument("--no-ids", action="store_true", help="answers status but not
 flags.add_argument("--refuse", action="store_true", help="refuses connections")
 flags.add_argument("--stop-reading", type=int, help="reads no more after N bytes")
 flags.add_argument("--pty", action="store_true")
+flags.add_argument("--streams", help="keeps and reads every connection's stream in this folder")
 a = flags.parse_args()
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import escpos_page  # noqa: E402
 
 STATUS, PROCESS_ID = b"\x10\x04", b"\x1d\x28\x48\x06\x00\x30\x30"
 CLEAR = b"\x10\x14\x08\x01\x03\x14\x01\x06\x02\x08"
@@ -37,6 +42,17 @@ CLEAR = b"\x10\x14\x08\x01\x03\x14\x01\x06\x02\x08"
 
 def say(line):
     print(line, flush=True)
+
+
+def keep_stream(data, count):
+    name = "job-%d" % count
+    with open(os.path.join(a.streams, name + ".prn"), "wb") as f:
+        f.write(data)
+    try:
+        escpos_page.parse(bytes(data))
+        say(name + " ok")
+    except escpos_page.StreamError as e:
+        say("%s error %s" % (name, str(e).replace("\n", " ")))
 
 
 def sender(fd):
@@ -141,7 +157,7 @@ else:
     where = "port %d" % listener.getsockname()[1]
 printer.save()
 say(where)
-received, ending = 0, False
+received, ending, stream, streams = 0, False, bytearray(), 0
 while True:
     watched = [0] * (not ending) + ([listener] if listener and not a.refuse and conn is None else [])
     if conn is not None and (a.stop_reading is None or received < a.stop_reading):
@@ -167,9 +183,14 @@ while True:
         except OSError:
             data = b""
         received += len(data)
+        stream += data
         printer.feed(data, send)
     if send:
         printer.run(send)
     if conn in readable and not data and not a.pty:
         sock.close()
         conn = None
+        if a.streams:
+            streams += 1
+            keep_stream(stream, streams)
+        stream = bytearray()

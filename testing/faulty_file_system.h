@@ -2,6 +2,7 @@
 #ifndef KALVENOR_TESTING_FAULTY_FILE_SYSTEM_H_
 #define KALVENOR_TESTING_FAULTY_FILE_SYSTEM_H_
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,15 +21,19 @@ class FaultyFileSystem : public FileSystem {
     fail_first_ = first;
     fail_last_ = last;
   }
-  // Reads of host paths that end with `suffix` fail: permission denied.
-  void FailReadsOf(const std::string& suffix) { read_suffix_ = suffix; }
+  // Reads of host paths that end with `suffix` fail with what `raise` throws (permission denied).
+  void FailReadsOf(const std::string& suffix,
+                   std::function<void()> raise = [] { throw RunTimeError(kPermissionDenied); }) {
+    read_suffix_ = suffix;
+    raise_ = std::move(raise);
+  }
   int writes() const { return writes_; }
 
   std::string HostPath(const Text& dos_path) override { return base_->HostPath(dos_path); }
   bool IsOrdinaryFile(const std::string& path) override { return base_->IsOrdinaryFile(path); }
   bool Exists(const std::string& path) override { return base_->Exists(path); }
   std::string ReadFile(const std::string& path) override {
-    if (!read_suffix_.empty() && path.ends_with(read_suffix_)) throw RunTimeError(kPermissionDenied);
+    if (!read_suffix_.empty() && path.ends_with(read_suffix_)) raise_();
     return base_->ReadFile(path);
   }
   void WriteFileAtomic(const std::string& path, const std::string& bytes) override {
@@ -61,6 +66,7 @@ class FaultyFileSystem : public FileSystem {
   int fail_last_ = 0;
   int writes_ = 0;
   std::string read_suffix_;
+  std::function<void()> raise_;
 };
 
 }  // namespace kalvenor

@@ -1,5 +1,5 @@
 // The sample slip on ESC/POS printers: a folder printer and a raw CUPS queue to a stand-in printer
-// (testing/escpos_printer.py). Each stream is read strictly, its symbols decoded and measured in dots.
+// (testing/fake_status_printer.py). Each stream is read strictly, its symbols decoded and measured in dots.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -100,7 +100,8 @@ struct Cleanup {
 };
 
 // The sample slip or label file on printer COMANDERA with a case's settings, on a folder printer or a raw
-// CUPS queue to the stand-in printer (`mode`: "" printing, "--stall" never reading, "--refuse" refusing).
+// CUPS queue to the stand-in printer (`mode`: "" printing, "--stop-reading=0" never reading, "--refuse"
+// refusing).
 // The log's second line matches `outcome` ("%": the printer); `symbols`: per document, how many fit the
 // paper; with none, no stream may reach the printer.
 TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
@@ -130,7 +131,7 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
        refused("cut"), {}},
       {"printer refusing connections", "--refuse", 576, 203, "partial", "", false, kLate + ".*unavailable.*",
        {}},
-      {"printer stalling", "--stall", 576, 203, "partial", "", false, kLate + "cups-waiting-for-job.*", {}},
+      {"printer stalling", "--stop-reading=0", 576, 203, "partial", "", false, kLate + "cups-waiting-for-job.*", {}},
   };
   // The same job on a PDF printer: the trace differs only in the names of the outputs.
   JobSandbox pdf;
@@ -158,10 +159,10 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       job.sandbox.MakeFolder("escpos");
       printer = "KALVENOR-ESCPOS-" + std::to_string(getpid());
       out = "escpos/job-";
-      std::vector<std::string> argv = {"python3", KALVENOR_SOURCE_DIR "/testing/escpos_printer.py",
-                                       job.sandbox.Path("escpos")};
+      std::vector<std::string> argv = {"python3", KALVENOR_SOURCE_DIR "/testing/fake_status_printer.py",
+                                       job.sandbox.Path("record.json"), "--streams", job.sandbox.Path("escpos")};
       if (*c.mode != '\0') argv.push_back(c.mode);
-      stand_in = std::make_unique<ReportingProcess>(argv);
+      stand_in = std::make_unique<ReportingProcess>(argv, false, /*input=*/true);
       std::string port = stand_in->ReadLine();
       ASSERT_TRUE(port.starts_with("port ")) << "the stand-in printer did not start: " << port;
       cleanup.command = "cancel -a " + printer + "; lpadmin -x " + printer;

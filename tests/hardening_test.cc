@@ -175,10 +175,9 @@ TEST(HardeningTest, EmptyProgramDriveIsTheDefault) {
 // A CUPS server that accepts connections and never answers, and none at all.
 TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
   SilentPort silent_port;
-  ASSERT_GT(silent_port.port_, 0);
-  const std::string silent = silent_port.address();
   RefusingPort refusing;
-  const std::string none = refusing.address();
+  ASSERT_GT(silent_port.port_, 0);
+  const std::string silent = silent_port.address(), none = refusing.address();
   for (auto [server, outcome] :
        {std::pair{silent, "the CUPS server at " + silent + " did not answer within 5 s"},
         std::pair{none, "no CUPS server at " + none}}) {
