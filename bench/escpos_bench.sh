@@ -24,6 +24,7 @@
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/cupsd-conf.sh"
 build=${KALVENOR_BUILD:-$root/build-bench}
 runs=${1:-20}
 cups_runs=${2:-10}
@@ -94,29 +95,7 @@ free_port() {
   python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 server="127.0.0.1:$(free_port)"
-mkdir -p "$box"/cups/{conf,spool/tmp,cache,state,log}
-cat >"$box/cups/conf/cups-files.conf" <<CFEOF
-ServerRoot $box/cups/conf
-RequestRoot $box/cups/spool
-TempDir $box/cups/spool/tmp
-CacheDir $box/cups/cache
-StateDir $box/cups/state
-AccessLog $box/cups/log/access_log
-ErrorLog $box/cups/log/error_log
-PageLog $box/cups/log/page_log
-CFEOF
-cat >"$box/cups/conf/cupsd.conf" <<CFEOF
-Listen $server
-LogLevel warn
-Browsing No
-BrowseLocalProtocols none
-DefaultAuthType None
-WebInterface No
-<Location />
-  Order allow,deny
-  Allow localhost
-</Location>
-CFEOF
+write_cupsd_conf "$box/cups" "$server"
 cupsd -f -c "$box/cups/conf/cupsd.conf" -s "$box/cups/conf/cups-files.conf" &
 pids+=($!)
 # The stand-in printer runs until its standard input ends: a FIFO held open

@@ -62,6 +62,8 @@ install(FILES
   examples/COMANRNG.ZOV examples/R-001234.csv packaging/kalvenor.env
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/examples)
 install(PROGRAMS scripts/cups-test-queue.sh DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/examples)
+# The server settings it reads beside itself.
+install(FILES scripts/cupsd-conf.sh DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor/examples)
 set(CPACK_COMPONENTS_ALL main)
 if(TARGET kalvenor-barcodes)
   install(TARGETS kalvenor-barcodes RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT barcodes)

@@ -14,6 +14,7 @@
 # Needs root (cupsd); skipped with a message otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/cupsd-conf.sh"
 backend=$(realpath -m "${1:-$root/build/backend/kalvenor}")
 kalvenor=$(realpath -m "${2:-$root/build/kalvenor}")
 
@@ -42,7 +43,6 @@ cleanup() {
 }
 trap cleanup EXIT
 chmod 755 "$dir"  # cupsd runs the back end as lp
-mkdir -p "$dir"/{conf,spool/tmp,cache,state,log}
 cp -a /usr/lib/cups "$dir/serverbin"
 install -m 0755 "$backend" "$dir/serverbin/backend/kalvenor"
 free_port() {
@@ -67,35 +67,7 @@ fake() {
 }
 field() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$dir/$1.json" "$2"; }
 
-cat >"$dir/conf/cups-files.conf" <<EOF
-ServerRoot $dir/conf
-ServerBin $dir/serverbin
-RequestRoot $dir/spool
-TempDir $dir/spool/tmp
-CacheDir $dir/cache
-StateDir $dir/state
-AccessLog $dir/log/access_log
-ErrorLog $dir/log/error_log
-PageLog $dir/log/page_log
-EOF
-cat >"$dir/conf/cupsd.conf" <<EOF
-Listen $server
-LogLevel info
-Browsing No
-BrowseLocalProtocols none
-DefaultAuthType None
-WebInterface No
-PreserveJobHistory Yes
-<Location />
-  Order allow,deny
-  Allow localhost
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
+write_cupsd_conf "$dir" "$server" "$dir/serverbin"
 cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
 cupsd_pid=$!
 pids+=("$cupsd_pid")

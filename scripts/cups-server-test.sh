@@ -17,6 +17,7 @@
 # with a message otherwise.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/cupsd-conf.sh"
 kalvenor=$(realpath -m "${1:-$root/build/kalvenor}")
 QUEUE=TIENDA-COMANDERA
 
@@ -47,7 +48,7 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 chmod 755 "$dir"
-mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,out}
+mkdir -p "$dir/out"
 
 # The local server with a COMANDERA queue, which a job that ignored
 # CUPS_SERVER would find.
@@ -75,38 +76,7 @@ while True:
 ' "$printer_port" "$dir/out" &
 pids+=($!)
 
-cat >"$dir/conf/cups-files.conf" <<EOF
-ServerRoot $dir/conf
-RequestRoot $dir/spool
-TempDir $dir/spool/tmp
-CacheDir $dir/cache
-StateDir $dir/state
-AccessLog $dir/log/access_log
-ErrorLog $dir/log/error_log
-PageLog $dir/log/page_log
-EOF
-cat >"$dir/conf/cupsd.conf" <<EOF
-Listen $server
-LogLevel warn
-Browsing No
-BrowseLocalProtocols none
-DefaultAuthType None
-WebInterface No
-PreserveJobHistory Yes
-<Location />
-  Order allow,deny
-  Allow localhost
-</Location>
-<Policy default>
-  JobPrivateAccess default
-  JobPrivateValues default
-  SubscriptionPrivateAccess default
-  SubscriptionPrivateValues default
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
+write_cupsd_conf "$dir" "$server"
 cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
 cupsd_pid=$!
 pids+=("$cupsd_pid")

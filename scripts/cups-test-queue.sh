@@ -26,6 +26,7 @@
 # another queue reads is ever written, and --stop removes that one file.
 # Exit status 0 when the queue is ready and accepting jobs.
 set -euo pipefail
+. "$(dirname "$0")/cupsd-conf.sh"
 
 QUEUE="${KALVENOR_CUPS_QUEUE:-KALVENOR-COMANDERA}"
 MEDIA=Custom.80x297mm  # 80 mm roll; each page is as long as its receipt
@@ -92,41 +93,10 @@ if [ "$mode" = private ]; then
   mkdir -p "$dir"
   # Filters run as lp, cups-pdf as nobody: they must reach their folders.
   chmod 755 "$dir"
-  mkdir -p "$dir"/{conf,spool/tmp,cache,state,log,pdf,cups-pdf-spool}
+  mkdir -p "$dir"/{pdf,cups-pdf-spool}
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   export CUPS_SERVER="127.0.0.1:$port"
-  cat >"$dir/conf/cups-files.conf" <<EOF
-ServerRoot $dir/conf
-RequestRoot $dir/spool
-TempDir $dir/spool/tmp
-CacheDir $dir/cache
-StateDir $dir/state
-AccessLog $dir/log/access_log
-ErrorLog $dir/log/error_log
-PageLog $dir/log/page_log
-EOF
-  cat >"$dir/conf/cupsd.conf" <<EOF
-Listen $CUPS_SERVER
-LogLevel warn
-Browsing No
-BrowseLocalProtocols none
-DefaultAuthType None
-WebInterface No
-PreserveJobHistory Yes
-<Location />
-  Order allow,deny
-  Allow localhost
-</Location>
-<Policy default>
-  JobPrivateAccess default
-  JobPrivateValues default
-  SubscriptionPrivateAccess default
-  SubscriptionPrivateValues default
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
+  write_cupsd_conf "$dir" "$CUPS_SERVER"
   # Its own session and no terminal: a ctrl-c reaches the caller, whose trap
   # then runs --stop.
   setsid cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" \
