@@ -16,10 +16,22 @@ constexpr int kStop = 106;
 }  // namespace
 
 Picture frmCodBarra::GenerateCode128B(const Text& Code) {
-  BarCode128 engine;
-  float y = 2;
-  engine.GenerarBarras(Code, *CB.canvas, kCode128SetB, -1, y, 15, 600, true, u"System", 4);
-  return WithSharpBars(CB.Image(), 1);  // one pixel (15 twips) a module
+  auto draw = [&Code](Canvas& canvas, int32_t set) {
+    BarCode128 engine;
+    float y = 2;
+    engine.GenerarBarras(Code, canvas, set, -1, y, 15, 600, true, u"System", 4);
+    return WithSharpBars(canvas.Image(), 1);  // one pixel (15 twips) a module
+  };
+  Picture picture = draw(*CB.canvas, kCode128SetB);
+  std::unique_ptr<Canvas> fresh =
+      make_canvas_(CB.canvas->PixelWidth(), CB.canvas->PixelHeight(), kTwipsPerPixel, kWhite);
+  fresh->Font = CB.canvas->Font;
+  fresh->ForeColor = CB.canvas->ForeColor;
+  Picture compact = draw(*fresh, kCode128Shortest);
+  if (!picture || !compact) return picture;
+  auto printed = std::make_shared<PictureData>(*picture);
+  printed->compact = compact;
+  return printed;
 }
 
 Picture frmCodBarra::PrintedEan(const Text& code) {

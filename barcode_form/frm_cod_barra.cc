@@ -47,7 +47,7 @@ frmCodBarra::frmCodBarra(Host& host) : frmCodBarra(host, MakeCanvas, nullptr) {}
 
 frmCodBarra::frmCodBarra(Host& host, CanvasMaker make_canvas,
                          std::unique_ptr<Clipboard> clipboard)
-    : host_(host), clipboard_(std::move(clipboard)) {
+    : host_(host), clipboard_(std::move(clipboard)), make_canvas_(std::move(make_canvas)) {
   Label1 = MakeControl(u"Codigo de barra", 120, 120, 1455, 255, 2);
   static_cast<Control&>(TxtCodigo) = MakeControl(u"", 120, 360, 2415, 285, 0);
   CmdCopiar = MakeControl(u"Copiar ", 120, 720, 1455, 375, 1);
@@ -69,11 +69,11 @@ frmCodBarra::frmCodBarra(Host& host, CanvasMaker make_canvas,
   // unit gives 136 x 59 units, which holds the bars and the 12-point digits
   // below them. CB measures in twips.
   SetUpPictureBox(PbCodigos, MakeControl(u"", 120, 1560, 6135, 1000, 5), 1, kWhite,
-                  make_canvas);
+                  make_canvas_);
   SetUpPictureBox(imgEAN, MakeControl(u"", 960, 2880, 4095, 1785, 10), 0.5f, kWhite,
-                  make_canvas);
+                  make_canvas_);
   SetUpPictureBox(CB, MakeControl(u"", 0, 4920, 7665, 1275, 11), kTwipsPerPixel, kWhite,
-                  make_canvas);
+                  make_canvas_);
   PbCodigos.canvas->Font.Name = u"MS Sans Serif";
   PbCodigos.canvas->Font.Size = 8;
   imgEAN.canvas->Font.Name = u"MS Sans Serif";

@@ -73,7 +73,8 @@ class frmCodBarra {
 
   // --- Code 128 --------------------------------------------------------------
   // The engine's set B symbol of `Code` drawn on CB (not cleared first:
-  // it starts at CB's current x), and CB's picture.
+  // it starts at CB's current x), and CB's picture. Its compact form is the
+  // shortest encoding drawn alike on a fresh canvas of CB's size.
   Picture GenerateCode128B(const Text& Code);
   // The form's own set B symbol on imgEAN, one unit per module. Raises
   // RunTimeError "Subscript out of range" for a character outside space
@@ -129,6 +130,7 @@ class frmCodBarra {
 
   Host& host_;
   std::unique_ptr<Clipboard> clipboard_;
+  CanvasMaker make_canvas_;
 };
 
 }  // namespace kalvenor

@@ -1,6 +1,8 @@
 // Code 128 engine: symbol table, module patterns, font text and drawing.
 #include "code128/barcode128.h"
 
+#include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "base/code_page.h"
@@ -91,6 +93,48 @@ int32_t CheckValue(int start, const std::vector<int16_t>& values) {
   return sum % 103;
 }
 
+constexpr int16_t kCodeB = 100, kCodeC = 99;
+
+bool IsDigitValue(int16_t v) { return v >= 16 && v <= 25; }  // "0" to "9" in set B
+
+// Set B data values `b` in the fewest symbols of sets B and C, with the
+// start value in `*start`: digit pairs in set C, the rest in set B, and a
+// switch wherever that saves symbols. cost[i][c] is the symbols that carry
+// b[i..] in set B (c = 0) or C (c = 1).
+std::vector<int16_t> ShortestValues(const std::vector<int16_t>& b, int* start) {
+  const size_t n = b.size();
+  auto pair_at = [&](size_t i) { return i + 1 < n && IsDigitValue(b[i]) && IsDigitValue(b[i + 1]); };
+  std::vector<std::array<size_t, 2>> cost(n + 1, {0, 0});
+  for (size_t i = n; i-- > 0;) {
+    // Set B: one symbol, or a switch to C before a pair. Set C: a pair, else a switch to B.
+    cost[i][0] = 1 + cost[i + 1][0];
+    if (pair_at(i)) {
+      cost[i][1] = 1 + cost[i + 2][1];
+      cost[i][0] = std::min(cost[i][0], 1 + cost[i][1]);
+    } else {
+      cost[i][1] = 1 + cost[i][0];
+    }
+  }
+  int set = n > 0 && cost[0][1] < cost[0][0] ? 1 : 0;
+  *start = set == 1 ? 105 : 104;
+  std::vector<int16_t> values;
+  for (size_t i = 0; i < n;) {
+    if (set == 0 && pair_at(i) && 1 + cost[i][1] < 1 + cost[i + 1][0]) {
+      values.push_back(kCodeC);
+      set = 1;
+    } else if (set == 1 && !pair_at(i)) {
+      values.push_back(kCodeB);
+      set = 0;
+    } else if (set == 1) {
+      values.push_back(static_cast<int16_t>((b[i] - 16) * 10 + (b[i + 1] - 16)));
+      i += 2;
+    } else {
+      values.push_back(b[i++]);
+    }
+  }
+  return values;
+}
+
 // The font character of symbol value v (see Texto).
 char16_t FontChar(int v) { return static_cast<char16_t>(v < 95 ? v + 32 : v + 100); }
 
@@ -155,8 +199,14 @@ std::vector<int16_t> BarCode128::DataValues(const Text& Texto, int32_t set) cons
 
 Text BarCode128::Barras(const Text& Texto, int32_t Codificación) {
   int start = StartValue(Codificación);
-  if (start < 0) return Text();
-  std::vector<int16_t> values = DataValues(Texto, Codificación);
+  std::vector<int16_t> values;
+  if (Codificación == kCode128Shortest) {
+    values = ShortestValues(DataValues(Texto, kCode128SetB), &start);
+  } else if (start < 0) {
+    return Text();
+  } else {
+    values = DataValues(Texto, Codificación);
+  }
   Text pattern = tabla_->Item(start + 1)->Patrón;
   for (int16_t v : values) pattern += tabla_->Item(v + 1)->Patrón;
   pattern += tabla_->Item(CheckValue(start, values) + 1)->Patrón;

@@ -20,8 +20,10 @@ namespace kalvenor {
 // in ISO/IEC 15417: six digits summing to 11, seven for Stop (106).
 const char* Code128Widths(int value);
 
-// Code set selectors of Barras and Texto.
-enum : int32_t { kCode128SetA = 1, kCode128SetB = 2, kCode128SetC = 3 };
+// Code set selectors of Barras and Texto. kCode128Shortest (Barras and the
+// drawing only) carries set B's data in the fewest symbols, switching to
+// set C for runs of digits; it decodes to what set B does.
+enum : int32_t { kCode128SetA = 1, kCode128SetB = 2, kCode128SetC = 3, kCode128Shortest = 4 };
 
 class BarCode128 {
  public:

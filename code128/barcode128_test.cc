@@ -44,6 +44,12 @@ TEST(Barras, SymbolsOfEachSet) {
       {"set C digit pairs", u"123456", kCode128SetC, {105, 12, 34, 56, 44, 106}},
       {"set C lone last digit, non-numeric pair", u"12a45", kCode128SetC,
        {105, 12, 0, 5, 29, 106}},
+      {"shortest: letters in set B", u"AB", kCode128Shortest, {104, 33, 34, 102, 106}},
+      {"shortest: digits in set C", u"123456", kCode128Shortest, {105, 12, 34, 56, 44, 106}},
+      {"shortest: six digits to set C and back (four would save nothing): 1625 mod 103", u"A123456B",
+       kCode128Shortest, {104, 33, 99, 12, 34, 56, 100, 34, 80, 106}},
+      {"shortest: an odd run starts with one digit in set B", u"12345", kCode128Shortest,
+       {104, 17, 99, 23, 45, 53, 106}},
   };
   BarCode128 engine;
   for (const Case& c : cases) {
@@ -51,7 +57,7 @@ TEST(Barras, SymbolsOfEachSet) {
     EXPECT_EQ(engine.Barras(c.data, c.set), Concat(c.symbols));
   }
   EXPECT_EQ(engine.Barras(u"AB", 0), u"");
-  EXPECT_EQ(engine.Barras(u"AB", 4), u"");
+  EXPECT_EQ(engine.Barras(u"AB", 5), u"");
   // Data past the 16-bit weights is refused.
   EXPECT_NO_THROW(engine.Barras(Text(300, u'~'), kCode128SetB));
   EXPECT_EQ(Raised([&] { engine.Barras(Text(400, u'~'), kCode128SetB); }).first, kOverflow);
@@ -127,6 +133,9 @@ TEST(Barras, AgreesWithAnIndependentEncoder) {
   ASSERT_GE(theirs.size(), ours.size());
   EXPECT_EQ(theirs.substr(0, ours.size()), ours);
   EXPECT_EQ(theirs.find('1', ours.size()), std::string::npos);
+  // Its own choice of sets is the shortest too.
+  ours = Modules(BarCode128().Barras(u"ab123456cd", kCode128Shortest));
+  EXPECT_EQ(ZintModules(20, "ab123456cd").substr(0, ours.size() + 1), ours + "0");
 }
 
 }  // namespace

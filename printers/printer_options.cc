@@ -39,6 +39,12 @@ bool Choose(const std::string& value, std::initializer_list<std::pair<const char
 
 }  // namespace
 
+double PrinterOutput::DotsPerTwip() const {
+  // The designed page is 72 mm of print, 4081.9 twips.
+  constexpr double kDesignedWidthTwips = 72 / 25.4 * 1440;
+  return fit_scale ? width_dots / kDesignedWidthTwips : dpi / 1440.0;
+}
+
 std::string ApplyPrinterOption(const std::string& name, const std::string& value,
                                PrinterOutput* output) {
   using Format = PrinterOutput::Format;
@@ -70,6 +76,10 @@ std::string ApplyPrinterOption(const std::string& name, const std::string& value
   } else if (name == "kalvenor-escpos-cut") {
     if (!Choose(value, {{"partial", Cut::kPartial}, {"full", Cut::kFull}, {"none", Cut::kNone}}, &output->cut)) {
       return Bad(name, value, "partial, full or none");
+    }
+  } else if (name == "kalvenor-escpos-fit") {
+    if (!Choose(value, {{"none", false}, {"scale", true}}, &output->fit_scale)) {
+      return Bad(name, value, "none or scale");
     }
   } else {
     return "unknown printer option " + name;

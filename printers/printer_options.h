@@ -16,6 +16,12 @@ struct PrinterOutput {
   int width_dots = 576;  // a multiple of 8
   int dpi = 203;
   Cut cut = Cut::kPartial;
+  // Draws the page at width ÷ (72 mm at the dpi) of its designed size, so
+  // that a layout made for 80 mm paper fits a narrower roll.
+  bool fit_scale = false;
+
+  // Dots per twip of the page: the head's own, times the fit.
+  double DotsPerTwip() const;
 };
 
 // Applies option `name`=`value` to `output`. Names that do not start with

@@ -18,13 +18,25 @@ namespace {
 // Cairo's largest image; at 203 dots per inch about four metres of paper.
 constexpr double kMaxDotRows = 32767;
 
+// The dots of one module of a symbol's picture at `s` dots per twip: its
+// designed width rounded, at least 2 across a bar code and, on a page shrunk
+// to fit, across a QR code too.
+long ModuleDots(const PictureData& picture, double s, bool fit) {
+  return std::max(picture.square_modules && !fit ? 1L : 2L, std::lround(picture.module_twips * s));
+}
+
+// What a picture op paints: a shrunk page takes the symbol's compact form.
+const PictureData& Painted(const PictureOp& op, bool fit) {
+  return fit && op.picture->compact ? *op.picture->compact : *op.picture;
+}
+
 // Paints a picture at (x, y) twips on a dot page of `s` dots per twip,
 // without resampling: a bitmap pixel becomes a whole block of dots, and the
 // modules of a symbol become whole, equal numbers of dots.
 class DotPictureTarget : public PictureTarget {
  public:
-  DotPictureTarget(DotRenderer& dots, double x, double y, double s)
-      : dots_(dots), x_(x), y_(y), s_(s), ox_(std::lround(x * s)), oy_(std::lround(y * s)) {}
+  DotPictureTarget(DotRenderer& dots, double x, double y, double s, bool fit)
+      : dots_(dots), x_(x), y_(y), s_(s), fit_(fit), ox_(std::lround(x * s)), oy_(std::lround(y * s)) {}
 
   void Background(const PictureData& picture) override {
     dots_.Fill(ox_, oy_, ox_ + std::lround(picture.width_twips * s_), oy_ + std::lround(picture.height_twips * s_),
@@ -57,7 +69,7 @@ class DotPictureTarget : public PictureTarget {
     std::function<long(double)> fy = [this](double v) { return std::lround((y_ + v) * s_); };
     if (picture.module_twips > 0) {
       const double m = picture.module_twips;
-      const long dots = std::max(picture.square_modules ? 1L : 2L, std::lround(m * s_));
+      const long dots = ModuleDots(picture, s_, fit_);
       const long ox = ox_, oy = oy_;
       fx = [=](double v) { return ox + std::lround(v / m * static_cast<double>(dots)); };
       if (picture.square_modules) fy = [=](double v) { return oy + std::lround(v / m * static_cast<double>(dots)); };
@@ -69,19 +81,22 @@ class DotPictureTarget : public PictureTarget {
  private:
   DotRenderer& dots_;
   const double x_, y_, s_;
+  const bool fit_;
   const long ox_, oy_;
 };
 
 // The rows of the page at `s` dots per twip: down to the lowest drawing and
 // the bottom margin.
-double PageRows(const std::vector<DrawOp>& ops, double bottom_twips, double s) {
+double PageRows(const std::vector<DrawOp>& ops, double bottom_twips, double s, bool fit) {
   double bottom = bottom_twips * s;
   for (const DrawOp& op : ops) {
     // A QR symbol whose modules round up to whole dots is taller than its picture.
     const auto* p = std::get_if<PictureOp>(&op);
-    if (p != nullptr && p->picture->square_modules && p->picture->module_twips > 0) {
-      const double m = p->picture->module_twips, dots = static_cast<double>(std::max(1L, std::lround(m * s)));
-      bottom = std::max(bottom, std::lround(p->y * s) + std::round(p->picture->height_twips / m * dots));
+    if (p == nullptr) continue;
+    const PictureData& picture = Painted(*p, fit);
+    if (picture.square_modules && picture.module_twips > 0) {
+      const double m = picture.module_twips, dots = static_cast<double>(ModuleDots(picture, s, fit));
+      bottom = std::max(bottom, std::lround(p->y * s) + std::round(picture.height_twips / m * dots));
     }
   }
   return std::ceil(bottom + kBottomMarginTwips * s);
@@ -138,8 +153,8 @@ void DrawLineDots(DotRenderer& dots, const LineOp& line, double s) {
 
 DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const PrinterOutput& output,
                       DotRenderer& dots) {
-  const double s = output.dpi / 1440.0;  // dots per twip
-  const double height = PageRows(ops, bottom_twips, s);
+  const double s = output.DotsPerTwip();
+  const double height = PageRows(ops, bottom_twips, s, output.fit_scale);
   if (height > kMaxDotRows) throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
   dots.Begin(output.width_dots, std::max(1, static_cast<int>(height)));
   std::vector<DotRenderer::PlacedGlyph> glyphs;
@@ -154,8 +169,8 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
     } else if (const auto* line = std::get_if<LineOp>(&op)) {
       DrawLineDots(dots, *line, s);
     } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
-      DotPictureTarget target(dots, picture->x, picture->y, s);
-      DrawPicture(*picture->picture, target);
+      DotPictureTarget target(dots, picture->x, picture->y, s, output.fit_scale);
+      DrawPicture(Painted(*picture, output.fit_scale), target);
     }
   }
   return dots.Take();

@@ -44,6 +44,11 @@ struct PictureData {
   float module_twips = 0;
   // For a 2-D symbol (QR): rows are modules too, and a module may be 1 dot.
   bool square_modules = false;
+
+  // The same symbol in fewer modules (a Code 128 in its shortest encoding,
+  // decoding to the same data), for a printer that shrinks the page to a
+  // narrower roll; null when the picture has no such form.
+  std::shared_ptr<const PictureData> compact;
 };
 
 // A reference to a picture; empty when no picture was made.

@@ -44,12 +44,11 @@ std::vector<int> Runs(const GreyRaster& r, int y, int x0, int x1) {
 // Checks the symbols of document `doc`'s pictures on paper `width` dots wide: each decodes, every bar and
 // space is whole modules (the designed one rounded, at least 2 dots for a bar code). Returns how many were
 // checked: a symbol that with its quiet zone runs past the paper's edge is left out.
-int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int width, int dpi) {
+int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int width, double s, bool fit) {
   const std::string csv = JobSandbox::Example("R-001234.csv");
   const std::string link = csv.substr(csv.rfind(';') + 1, csv.find_last_not_of("\r\n") - csv.rfind(';'));
   std::regex picture(R"re("op":"picture","doc":)re" + std::to_string(doc) +
                      R"re(,"x":([\d.]+),"y":([\d.]+),"w":(\d+),"h":(\d+))re");
-  const double s = dpi / 1440.0;
   int checked = 0;
   for (std::sregex_iterator it(trace.begin(), trace.end(), picture), end; it != end; ++it) {
     double x = std::stod((*it)[1]), y = std::stod((*it)[2]), w = std::stod((*it)[3]), h = std::stod((*it)[4]);
@@ -68,6 +67,10 @@ int CheckSymbols(const GreyRaster& r, const std::string& trace, int doc, int wid
     }
     int module = qr ? runs[1] / 7 : std::max(2L, std::lround((ean ? 30 : 15) * s)), extent = 0;
     for (size_t i = 1; i < runs.size(); ++i) extent += runs[i];
+    if (fit) {  // at least 2 dots; a Code 128 of 20 digits all set C: start, ten pairs, check and stop
+      EXPECT_GE(module, 2);
+      EXPECT_TRUE(qr || ean || extent / module == 11 + 10 * 11 + 11 + 13) << extent / module << " modules";
+    }
     if (x0 + runs[0] + extent + (qr ? 4 : 10) * module > width) continue;  // wider than the paper
     for (size_t i = 1; i < runs.size(); ++i) {
       EXPECT_EQ(runs[i] % module, 0) << "run of " << runs[i] << " dots, module " << module;
@@ -120,6 +123,7 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
   } cases[] = {
       {"80 mm at 203 dpi", nullptr, 576, 203, "partial", "", false, kOk, {3, 2}},
       {"58 mm: the bar codes are wider than the paper", nullptr, 384, 203, "full", "", false, kOk, {1, 0}},
+      {"58 mm scaled to fit", nullptr, 384, 203, "full", "kalvenor-escpos-fit=scale\n", false, kOk, {3, 2}},
       {"80 mm at 180 dpi: modules rounded up", nullptr, 576, 180, "none", "", false, kOk, {3, 2}},
       {"104 mm at 300 dpi", nullptr, 832, 300, "partial", "", false, kOk, {3, 2}},
       {"width not a multiple of 8", nullptr, 500, 203, "partial", "", false, refused("width"), {}},
@@ -207,7 +211,9 @@ TEST(EscPos, SampleJobsOnFolderPrintersAndRawCupsQueues) {
       ASSERT_NE(summary.find("\"cut\": \"" + std::string(c.cut) + "\""), std::string::npos) << summary;
       EXPECT_EQ(std::count(summary.begin(), summary.end(), '\n'), 1) << "one document a job";
       EXPECT_LE(page.width, c.width);
-      EXPECT_EQ(CheckSymbols(page, trace, static_cast<int>(doc), c.width, c.dpi), c.symbols[doc - 1]);
+      const bool fit = c.more.find("fit=scale") != std::string::npos;
+      const double s = fit ? c.width / (72 / 25.4 * 1440) : c.dpi / 1440.0;  // dots per twip
+      EXPECT_EQ(CheckSymbols(page, trace, static_cast<int>(doc), c.width, s, fit), c.symbols[doc - 1]);
     }
   }
 }
