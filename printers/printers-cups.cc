@@ -1,10 +1,13 @@
 // Printers of the local CUPS server: its destinations, their media and one
 // CUPS job per ended document.
 #include <cups/cups.h>
+#include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -87,16 +90,47 @@ std::string ServerName() {
   return server.starts_with("/") ? server : server + ":" + std::to_string(ippPort());
 }
 
+// Why a TCP connection to `host`:`port` fails, asked again within about a
+// second: the system's own words ("connection refused", "network is
+// unreachable", ...), or "no answer".
+std::string TcpFailure(const char* host, int port) {
+  addrinfo hints{};
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(host, std::to_string(port).c_str(), &hints, &found) != 0 || found == nullptr) {
+    return "name not known";
+  }
+  int error = ETIMEDOUT;
+  const int fd = socket(found->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = errno;
+  } else if (connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+    error = errno;
+    pollfd wait{fd, POLLOUT, 0};
+    socklen_t size = sizeof error;
+    if (error == EINPROGRESS && poll(&wait, 1, 1000) == 1) getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    if (error == EINPROGRESS) error = ETIMEDOUT;
+  } else {
+    error = 0;
+  }
+  if (fd >= 0) close(fd);
+  freeaddrinfo(found);
+  if (error == ETIMEDOUT) return "no answer";
+  std::string text = error == 0 ? "it answers now" : std::strerror(error);
+  text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
+}
+
 // Why no connection to the server was made. CUPS reports every connection
 // that failed after it was tried as "Host is down", which on a counter reads
-// as a dead machine; a port nobody listens on or a missing socket is said
-// as such.
+// as a dead machine; a missing socket is said as such, a TCP failure in the
+// system's words.
 std::string ConnectFailure() {
   std::string said = LastCupsError();
   if (said != std::strerror(EHOSTDOWN)) return said;
   std::string server = cupsServer();
-  if (server.starts_with("/") && access(server.c_str(), F_OK) != 0) return "no such socket";
-  return "connection refused";
+  if (server.starts_with("/")) return access(server.c_str(), F_OK) != 0 ? "no such socket" : said;
+  return TcpFailure(server.c_str(), ippPort());
 }
 
 // An IPP response, owned.
@@ -253,7 +287,13 @@ class CupsPrinters : public CachedPrinters {
   void Load() override {
     if (Http() == nullptr) return;
     num_dests_ = cupsGetDests2(Http(), &dests_);
-    if (timed_out_) server_problem_ = SilentServer();
+    if (timed_out_) {
+      server_problem_ = SilentServer();
+    } else if (num_dests_ == 0 && httpGetStatus(Http()) != HTTP_STATUS_OK) {
+      // An answer that is not IPP (a server that refuses this client, a web
+      // server on the port) lists no printers because none were asked.
+      server_problem_ = "the CUPS server at " + ServerName() + " did not list its printers (" + LastCupsError() + ")";
+    }
     int default_dest = -1;
     for (int i = 0; i < num_dests_; ++i) {
       const cups_dest_t& dest = dests_[i];

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "app/job.h"
+#include "testing/barcode_testing.h"
 #include "testing/job_sandbox.h"
 
 namespace kalvenor {
@@ -172,15 +173,18 @@ TEST(HardeningTest, EmptyProgramDriveIsTheDefault) {
   EXPECT_TRUE(job.sandbox.Read("C/VENTAS/LOG.TXT").ends_with("Finalizo correctamente.\r\n"));
 }
 
-// A CUPS server that accepts connections and never answers, and none at all.
+// A CUPS server that accepts connections and never answers, none at all, and a web server that
+// answers everything with 404.
 TEST(HardeningTest, CupsServerThatNeverAnswersIsBounded) {
   SilentPort silent_port;
   RefusingPort refusing;
-  ASSERT_GT(silent_port.port_, 0);
-  const std::string silent = silent_port.address(), none = refusing.address();
+  QrTestServer web_server;
+  ASSERT_TRUE(silent_port.port_ > 0 && web_server.running());
+  const std::string silent = silent_port.address(), none = refusing.address(), web = web_server.base().substr(7);
   for (auto [server, outcome] :
        {std::pair{silent, "the CUPS server at " + silent + " did not answer within 5 s"},
-        std::pair{none, "no CUPS server at " + none}}) {
+        std::pair{none, "no CUPS server at " + none + " (connection refused)"},
+        std::pair{web, "the CUPS server at " + web + " did not list its printers (Not Found)"}}) {
     JobSandbox job;
     ProgramRun run = job.SlipJob();
     run.env["KALVENOR_PRINTER_DIR"] = "";
