@@ -31,6 +31,7 @@ configure_file(packaging/changelog.in ${KALVENOR_PACKAGE_FILES}/changelog @ONLY)
 set(KALVENOR_GZIPPED)
 foreach(source ${KALVENOR_PACKAGE_FILES}/changelog ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor.1
                ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-escpos-preview.1
+               ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-setup.8
                ${CMAKE_CURRENT_SOURCE_DIR}/man/kalvenor-barcodes.1)
   get_filename_component(name ${source} NAME)
   add_custom_command(OUTPUT ${KALVENOR_PACKAGE_FILES}/${name}.gz
@@ -52,6 +53,9 @@ install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz ${KALVENOR_PACKAGE_FILES}/
 # The ESC/POS stream reader (Python, standard library only) as a command: a
 # .prn of the folder printer checked and drawn as a picture.
 install(PROGRAMS scripts/escpos_page.py DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kalvenor-escpos-preview)
+# The installation guide's folders, files and wrapper in one command.
+install(PROGRAMS scripts/kalvenor-setup.sh DESTINATION ${CMAKE_INSTALL_SBINDIR} RENAME kalvenor-setup)
+install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor-setup.8.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man8)
 install(FILES README.md packaging/copyright ${KALVENOR_PACKAGE_FILES}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvenor)
 # The README's pictures, so that its image links work in the installed copy.

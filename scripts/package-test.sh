@@ -105,25 +105,38 @@ version_out=$(cd "$sandbox/version" && env -i PATH=/usr/bin:/bin "$kalvenor" --v
 [ -z "$(ls -A "$sandbox/version")" ] || die "kalvenor --version left files: $(ls -A "$sandbox/version")"
 log "$version_out"
 
-# --- a job with the unpacked program, set up as the README tells -----------------
-work="$sandbox/srv"
-mkdir -p "$work"/{C/CAJA,C/VENTAS,C/ZOV,C/CAE/RTA,H/COMANDAS,printers/COMANDERA,printers/OFICINA}
+# --- a job with the unpacked program, set up by its kalvenor-setup -----------------
+# As root the folders the jobs write go to a dedicated account (nobody), which
+# then runs the jobs; otherwise to this one.
+setup="$pkgroot/usr/sbin/kalvenor-setup"
+[ -x "$setup" ] || die "usr/sbin/kalvenor-setup not in the package"
+job_user=$(id -un)
+[ "$(id -u)" -ne 0 ] || job_user=nobody
+setup_out=$("$setup" --root "$pkgroot" --user "$job_user" --folder-printer 2>&1) || die "kalvenor-setup: $setup_out"
+work="$pkgroot/srv/kalvenor"
+env_file="$pkgroot/etc/kalvenor.env"
+wrapper="$pkgroot/usr/local/bin/kalvenor-job"
+[ "$(stat -c %a "$wrapper" 2>/dev/null)" = 755 ] || die "kalvenor-setup made no wrapper of mode 755"
+for d in C/VENTAS C/CAJA H/COMANDAS printers/COMANDERA; do
+  [ "$(stat -c %U "$work/$d")" = "$job_user" ] || die "$d is not $job_user's"
+done
+# Run again, it keeps what is there (an edited INI stays).
+echo "edited" >>"$work/C/CAJA/KALVENOR.INI"
+again=$("$setup" --root "$pkgroot" --user "$job_user" 2>&1) || die "kalvenor-setup again: $again"
+grep -q '^made' <<<"$again" && die "kalvenor-setup made files again: $again"
+sed -i '$d' "$work/C/CAJA/KALVENOR.INI"
 cp "$examples/C0001234.TXT" "$examples/ETIQUE01.TXT" "$work/C/VENTAS/"
-cp "$examples/KALVENOR.INI" "$work/C/CAJA/"
-cp "$examples/COMANRNG.ZOV" "$work/C/ZOV/"
 cp "$examples/R-001234.csv" "$work/C/CAE/RTA/"
-# The shipped environment file, pointed at the scratch folder, with the
-# folder printer and the trace turned on.
-sed -e "s#/srv/kalvenor#$work#g" \
-    -e 's/^#\(KALVENOR_PRINTER_DIR=\)/\1/' -e 's/^#\(KALVENOR_DEFAULT_PRINTER=\)/\1/' \
-    -e "s#^\#KALVENOR_TRACE=.*#KALVENOR_TRACE=$work/trace.jsonl#" \
-    "$examples/kalvenor.env" >"$sandbox/kalvenor.env"
-run_job() {  # run_job SLIP LOG: one job with only the environment file's variables
-  # (and the caller's CUPS server: scripts/test.sh names the suite's own)
-  # shellcheck disable=SC2016  # expanded by the inner shell
-  (cd "$work/C/CAJA" && env -i PATH="$pkgroot/usr/bin:/usr/bin:/bin" HOME="$sandbox" \
-     ${CUPS_SERVER:+CUPS_SERVER="$CUPS_SERVER"} \
-     bash -c 'set -a; . "$1"; set +a; shift; exec kalvenor "$@"' run "$sandbox/kalvenor.env" "$1" "$2" N S)
+chown "$job_user:" "$work/C/VENTAS"/*
+# The trace, where the jobs may write.
+sed -i "s#^\#KALVENOR_TRACE=.*#KALVENOR_TRACE=$work/printers/trace.jsonl#" "$env_file"
+chmod 777 "$work/printers"
+run_job() {  # run_job SLIP LOG: one job through the wrapper, as the job's account, with no other
+  # variables (but the caller's CUPS server: scripts/test.sh names the suite's own)
+  local as=()
+  [ "$(id -u)" -ne 0 ] || as=(runuser -u "$job_user" --)
+  "${as[@]}" env -i PATH="/usr/bin:/bin" HOME=/nonexistent ${CUPS_SERVER:+CUPS_SERVER="$CUPS_SERVER"} \
+    "$wrapper" "$1" "$2" N S
 }
 check_log() {  # check_log FILE
   [ -f "$1" ] || die "no log $1"
@@ -142,7 +155,7 @@ for pdf in "${pdfs[@]}"; do
   [ "$(head -c 5 "$pdf")" = "%PDF-" ] || die "$(basename "$pdf") is not a PDF"
 done
 [ -z "$(ls -A "$work/printers/OFICINA")" ] || die "a document went to the default printer"
-enddocs=$(grep -c '"op":"enddoc"' "$work/trace.jsonl" || true)
+enddocs=$(grep -c '"op":"enddoc"' "$work/printers/trace.jsonl" || true)
 [ "$enddocs" -eq "${#pdfs[@]}" ] || die "$enddocs documents in the trace, ${#pdfs[@]} PDFs"
 # The packaged font aliases are found from usr/bin: Consolas is DejaVu Sans Mono.
 if command -v pdffonts >/dev/null 2>&1; then
@@ -152,16 +165,16 @@ fi
 log "packaged kalvenor printed ${#pdfs[@]} documents; both logs say 'Finalizo correctamente.'"
 
 # --- an ESC/POS receipt printer on the folder printer, previewed ---------------------
-mkdir -p "$work/escpos/COMANDERA"
+mkdir -p "$work/escpos/COMANDERA" && chown "$job_user:" "$work/escpos/COMANDERA"
 echo kalvenor-output=escpos >"$work/escpos/COMANDERA/kalvenor-options"
-sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/escpos#" "$sandbox/kalvenor.env"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/escpos#" "$env_file"
 cp "$examples/ETIQUE01.TXT" "$work/C/VENTAS/"
 run_job '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' || die "ESC/POS label job: exit $?"
 check_log "$work/C/VENTAS/LOGETQ.TXT"
 "$pkgroot/usr/bin/kalvenor-escpos-preview" "$work/escpos/COMANDERA/000001.prn" "$sandbox/000001.png" >/dev/null \
   || die "kalvenor-escpos-preview of 000001.prn: exit $?"
 [ "$(head -c 4 "$sandbox/000001.png" | tail -c 3)" = PNG ] || die "kalvenor-escpos-preview made no PNG"
-sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/printers#" "$sandbox/kalvenor.env"
+sed -i "s#^KALVENOR_PRINTER_DIR=.*#KALVENOR_PRINTER_DIR=$work/printers#" "$env_file"
 log "kalvenor-escpos-preview drew the packaged program's ESC/POS label"
 
 # --- the same slip through CUPS, when a COMANDERA queue is there --------------------
@@ -178,17 +191,30 @@ if [ -z "${CUPS_SERVER:-}" ]; then
 fi
 queue=$(lpstat -p 2>/dev/null | awk '$1 == "printer" && toupper($2) ~ /COMANDERA/ { print $2 }' | tail -n 1 || true)
 if [ -n "$queue" ]; then
-  sed -i -e '/^KALVENOR_PRINTER_DIR=/d' -e '/^KALVENOR_DEFAULT_PRINTER=/d' "$sandbox/kalvenor.env"
+  sed -i -e '/^KALVENOR_PRINTER_DIR=/d' -e '/^KALVENOR_DEFAULT_PRINTER=/d' "$env_file"
   cp "$examples/C0001234.TXT" "$work/C/VENTAS/"
-  : >"$work/trace.jsonl"
+  : >"$work/printers/trace.jsonl"
   run_job '\VENTAS\C0001234.TXT' '\VENTAS\LOG.TXT' || die "CUPS job: exit $?"
   check_log "$work/C/VENTAS/LOG.TXT"
-  jobs=$(grep '"op":"enddoc"' "$work/trace.jsonl" | grep -ci '"printer":"[^"]*COMANDERA' || true)
-  [ "$jobs" -ge 1 ] || die "no document ended on a COMANDERA queue: $(grep enddoc "$work/trace.jsonl")"
+  jobs=$(grep '"op":"enddoc"' "$work/printers/trace.jsonl" | grep -ci '"printer":"[^"]*COMANDERA' || true)
+  [ "$jobs" -ge 1 ] || die "no document ended on a COMANDERA queue: $(grep enddoc "$work/printers/trace.jsonl")"
   log "packaged kalvenor sent $jobs documents to CUPS (COMANDERA queue: $queue)"
 else
   log "no CUPS queue with COMANDERA in its name: the CUPS job is skipped"
 fi
+
+# --- kalvenor-setup --wine on a prefix (made here as wineboot would: drive_c) ---------
+prefix="$sandbox/wine"
+mkdir -p "$prefix/drive_c"
+"$setup" --root "$pkgroot" --wine "$prefix/none" >/dev/null 2>&1 && die "kalvenor-setup --wine took a missing prefix"
+wine_out=$("$setup" --root "$pkgroot" --user "$job_user" --wine "$prefix" 2>&1) || die "kalvenor-setup --wine: $wine_out"
+[ -f "$(readlink "$prefix/drive_c/KALVENOR/KALVENOR.EXE")" ] || die "C:\KALVENOR\KALVENOR.EXE is no link to the launcher"
+[ "$(readlink "$prefix/dosdevices/h:")" = "$work/H" ] || die "drive H: is not $work/H"
+[ -f "$prefix/drive_c/KALVENOR/KALVENOR.INI" ] && [ -f "$prefix/drive_c/ZOV/COMANRNG.ZOV" ] \
+  || die "KALVENOR.INI or COMANRNG.ZOV not in the prefix"
+grep -q '^#KALVENOR_DRIVE_C=' "$env_file" && grep -q '^KALVENOR_DRIVE_H=' "$env_file" \
+  || die "kalvenor-setup --wine left drive C: on: $(grep DRIVE "$env_file")"
+log "kalvenor-setup made the drives, the wrapper, the folder printer and a Wine prefix's files"
 
 # --- the manual pages ----------------------------------------------------------
 manpath="$pkgroot/usr/share/man"
@@ -200,7 +226,9 @@ if [ ${#window_debs[@]} -gt 0 ]; then
   MANWIDTH=80 man -M "$manpath" -P cat kalvenor-barcodes 2>/dev/null | grep -q 'Code 39' \
     || die "man kalvenor-barcodes does not render"
 fi
-log "manual pages: $(cd "$manpath" && echo man1/*)"
+MANWIDTH=80 man -M "$manpath" -P cat 8 kalvenor-setup 2>/dev/null | grep -q 'folder-printer' \
+  || die "man kalvenor-setup does not render"
+log "manual pages: $(cd "$manpath" && echo man1/* man8/*)"
 
 # --- printing through another CUPS server (CUPS_SERVER) -------------------------------
 "$root/scripts/cups-server-test.sh" "$kalvenor" || die "scripts/cups-server-test.sh"
