@@ -161,12 +161,12 @@ Host JobSandbox::HostWith(std::unique_ptr<Printers> printers) const {
   return host;
 }
 
-std::vector<std::string> JobSandbox::Pdfs(const std::string& printer) const {
+std::vector<std::string> JobSandbox::Pdfs(const std::string& printer, const std::string& extension) const {
   std::vector<std::string> pdfs;
   std::error_code ignored;
   for (auto& entry : std::filesystem::directory_iterator(sandbox.Path("printers/" + printer), ignored)) {
     std::string name = entry.path().filename().string();
-    if (name.ends_with(".pdf") && !name.starts_with(".")) pdfs.push_back("printers/" + printer + "/" + name);
+    if (name.ends_with(extension) && !name.starts_with(".")) pdfs.push_back("printers/" + printer + "/" + name);
   }
   std::sort(pdfs.begin(), pdfs.end());
   return pdfs;

@@ -55,8 +55,8 @@ class JobSandbox {
   // An in-process host on the sandbox's drives (in C:\CAJA, traced) printing through `printers`.
   Host HostWith(std::unique_ptr<Printers> printers) const;
 
-  // Paths relative to the sandbox of the numbered documents of a printer.
-  std::vector<std::string> Pdfs(const std::string& printer = "COMANDERA") const;
+  // Paths relative to the sandbox of the numbered documents of a printer, in order.
+  std::vector<std::string> Pdfs(const std::string& printer = "COMANDERA", const std::string& extension = ".pdf") const;
   // The trace's steps other than drawing, in order: "select enddoc select message enddoc".
   std::string TraceSteps() const;
   // Every file below the sandbox (relative paths), hidden ones included.
