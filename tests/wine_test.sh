@@ -23,12 +23,15 @@ trap '"$wineserver" -k >/dev/null 2>&1; rm -rf "$tmp"' EXIT
 "$wineserver" -w
 C=$WINEPREFIX/drive_c
 [ -d "$C/windows" ] || skip "wineboot made no drive_c"
-mkdir -p "$C/KALVENOR" "$C/VENTAS" "$C/ZOV" "$C/CAE/RTA" "$C/OUT" "$tmp/H/COMANDAS"
-ln -sfn "$tmp/H" "$WINEPREFIX/dosdevices/h:"
-cp "$exe" "$C/KALVENOR/KALVENOR.EXE"
+# The prefix filled in as the guide does it, by the package's kalvenor-setup --wine, from a root that
+# holds what the package installs: C:\KALVENOR with the INI and the launcher, C:\ZOV, drive H:.
+pkg=$tmp/root/usr
+mkdir -p "$pkg/share/doc/kalvenor/examples" "$pkg/lib/kalvenor/windows" "$C/OUT"
+cp "$src/examples/"* "$src/packaging/kalvenor.env" "$pkg/share/doc/kalvenor/examples/"
+cp "$exe" "$pkg/lib/kalvenor/windows/kalvenor.exe"
+"$src/scripts/kalvenor-setup.sh" --root "$tmp/root" --data "$tmp" --wine "$WINEPREFIX" >"$tmp/setup.out" 2>&1 ||
+  { cat "$tmp/setup.out"; exit 1; }
 cp "$src/examples/C0001234.TXT" "$src/examples/ETIQUE01.TXT" "$C/VENTAS/"
-cp "$src/examples/KALVENOR.INI" "$C/KALVENOR/"
-cp "$src/examples/COMANRNG.ZOV" "$C/ZOV/"
 cp "$src/examples/R-001234.csv" "$C/CAE/RTA/"
 printf '#!/bin/sh\nkill -KILL $$\n' >"$tmp/die.sh" && chmod +x "$tmp/die.sh"
 export KALVENOR_BIN=$program
