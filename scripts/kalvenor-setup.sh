@@ -19,12 +19,14 @@ while [ $# -gt 0 ]; do
     --data) [ $# -ge 2 ] || usage; data=$2; shift 2 ;;
     --folder-printer) folder_printer=1; shift ;;
     --wine) [ $# -ge 2 ] || usage; prefix=$2; shift 2 ;;
-    --root) [ $# -ge 2 ] || usage; root=${2%/}; shift 2 ;;
+    --root) [ $# -ge 2 ] || usage; root=$(cd "$2" 2>/dev/null && pwd -P) || die "no folder $2"; shift 2 ;;
     *) usage ;;
   esac
 done
 data=${data:-$root/srv/kalvenor}
 case $data in /*) ;; *) die "--data needs an absolute path: $data" ;; esac
+# The environment file holds plain NAME=value lines, read by a shell and by systemd.
+case $data in *[[:space:]\#\&\\\"\'\$\`]*) die "the drive folder may not hold blanks or any of # & \\ \" ' \$ \`: $data" ;; esac
 examples=$root/usr/share/doc/kalvenor/examples
 env_file=$root/etc/kalvenor.env
 wrapper=$root/usr/local/bin/kalvenor-job
@@ -81,9 +83,9 @@ else
   cat >"$wrapper.new" <<END
 #!/bin/sh
 # $wrapper: one print job, as the sales system starts it
-set -a; . $env_file; set +a
-cd $data/C/CAJA || exit 1
-exec $root/usr/bin/kalvenor "\$@"
+set -a; . "$env_file"; set +a
+cd "$data/C/CAJA" || exit 1
+exec "$root/usr/bin/kalvenor" "\$@"
 END
   chmod 755 "$wrapper.new"
   mv "$wrapper.new" "$wrapper"
