@@ -105,10 +105,9 @@ double PageRows(const std::vector<DrawOp>& ops, double bottom_twips, double s, b
 // The glyphs of a text on the dot page, from its measuring layout so that
 // they stand where the PDF has them. False when cairo must draw the text:
 // an underline, a glyph no font has, or letters larger than a receipt's.
-bool PlaceTextDots(const TextOp& text, double s, std::vector<DotRenderer::PlacedGlyph>* glyphs) {
+bool PlaceTextDots(const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s,
+                   std::vector<DotRenderer::PlacedGlyph>* glyphs) {
   TextEngine& engine = TextEngine::Get();
-  std::shared_ptr<PangoLayout> layout = text.layout;
-  if (layout == nullptr) layout.reset(engine.Layout(text.text, text.font), g_object_unref);
   if (std::abs(text.font.Size) * s * kTwipsPerPoint > DotRenderer::kMaxStampedEm ||
       !DotRenderer::Stampable(layout.get())) {
     return false;
@@ -149,6 +148,37 @@ void DrawLineDots(DotRenderer& dots, const LineOp& line, double s) {
                      });
 }
 
+void DrawTextDots(DotRenderer& dots, const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s) {
+  std::vector<DotRenderer::PlacedGlyph> glyphs;
+  if (PlaceTextDots(text, layout, s, &glyphs)) {
+    dots.DrawGlyphs(glyphs, s * kTwipsPerPoint);
+  } else {
+    DrawTextWithCairo(dots, text, s);
+  }
+}
+
+// A box in twips.
+struct Box {
+  double x0, y0, x1, y1;
+  bool Meets(const Box& b) const { return x0 < b.x1 && b.x0 < x1 && y0 < b.y1 && b.y0 < y1; }
+};
+
+// The boxes of the pictures and lines of `ops`, with their places.
+std::vector<std::pair<size_t, Box>> CoveringBoxes(const std::vector<DrawOp>& ops, bool fit) {
+  std::vector<std::pair<size_t, Box>> boxes;
+  for (size_t i = 0; i < ops.size(); ++i) {
+    if (const auto* p = std::get_if<PictureOp>(&ops[i])) {
+      const PictureData& picture = Painted(*p, fit);
+      boxes.emplace_back(i, Box{p->x, p->y, p->x + picture.width_twips, p->y + picture.height_twips});
+    } else if (const auto* l = std::get_if<LineOp>(&ops[i])) {
+      const double reach = std::max<int16_t>(l->width, 1) * kTwipsPerPixel;
+      boxes.emplace_back(i, Box{std::min(l->x1, l->x2) - reach, std::min(l->y1, l->y2) - reach,
+                                std::max(l->x1, l->x2) + reach, std::max(l->y1, l->y2) + reach});
+    }
+  }
+  return boxes;
+}
+
 }  // namespace
 
 DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const PrinterOutput& output,
@@ -157,14 +187,28 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
   const double height = PageRows(ops, bottom_twips, s, output.fit_scale);
   if (height > kMaxDotRows) throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
   dots.Begin(output.width_dots, std::max(1, static_cast<int>(height)));
-  std::vector<DotRenderer::PlacedGlyph> glyphs;
-  for (const DrawOp& op : ops) {
+  // A text whose box no later picture or line reaches is drawn after them
+  // all: hinted to the dots, a small font may set a glyph's ink (an
+  // underscore) a dot below its box, where the paper of a picture drawn next
+  // would clear what the PDF shows.
+  const std::vector<std::pair<size_t, Box>> covering = CoveringBoxes(ops, output.fit_scale);
+  std::vector<std::pair<const TextOp*, std::shared_ptr<PangoLayout>>> last;
+  for (size_t i = 0, next = 0; i < ops.size(); ++i) {
+    const DrawOp& op = ops[i];
+    while (next < covering.size() && covering[next].first <= i) ++next;
     if (const auto* text = std::get_if<TextOp>(&op)) {
-      glyphs.clear();
-      if (PlaceTextDots(*text, s, &glyphs)) {
-        dots.DrawGlyphs(glyphs, s * kTwipsPerPoint);
+      std::shared_ptr<PangoLayout> layout = text->layout;
+      if (layout == nullptr) layout.reset(TextEngine::Get().Layout(text->text, text->font), g_object_unref);
+      PangoRectangle logical;
+      pango_layout_get_extents(layout.get(), nullptr, &logical);
+      const double k = kTwipsPerPoint / PANGO_SCALE;
+      const Box box{text->x + logical.x * k, text->y + logical.y * k, text->x + (logical.x + logical.width) * k,
+                    text->y + (logical.y + logical.height) * k};
+      if (std::none_of(covering.begin() + static_cast<long>(next), covering.end(),
+                       [&box](const auto& later) { return later.second.Meets(box); })) {
+        last.emplace_back(text, std::move(layout));
       } else {
-        DrawTextWithCairo(dots, *text, s);
+        DrawTextDots(dots, *text, layout, s);
       }
     } else if (const auto* line = std::get_if<LineOp>(&op)) {
       DrawLineDots(dots, *line, s);
@@ -173,6 +217,7 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
       DrawPicture(Painted(*picture, output.fit_scale), target);
     }
   }
+  for (const auto& [text, layout] : last) DrawTextDots(dots, *text, layout, s);
   return dots.Take();
 }
 
