@@ -208,7 +208,8 @@ prefix="$sandbox/wine"
 mkdir -p "$prefix/drive_c"
 "$setup" --root "$pkgroot" --wine "$prefix/none" >/dev/null 2>&1 && die "kalvenor-setup --wine took a missing prefix"
 wine_out=$("$setup" --root "$pkgroot" --user "$job_user" --wine "$prefix" 2>&1) || die "kalvenor-setup --wine: $wine_out"
-[ -f "$(readlink "$prefix/drive_c/KALVENOR/KALVENOR.EXE")" ] || die "C:\KALVENOR\KALVENOR.EXE is no link to the launcher"
+[ "$(readlink "$prefix/drive_c/KALVENOR/KALVENOR.EXE")" = "$pkgroot/usr/lib/kalvenor/windows/kalvenor.exe" ] \
+  || die "C:\KALVENOR\KALVENOR.EXE is no link to the launcher"
 [ "$(readlink "$prefix/dosdevices/h:")" = "$work/H" ] || die "drive H: is not $work/H"
 [ -f "$prefix/drive_c/KALVENOR/KALVENOR.INI" ] && [ -f "$prefix/drive_c/ZOV/COMANRNG.ZOV" ] \
   || die "KALVENOR.INI or COMANRNG.ZOV not in the prefix"
