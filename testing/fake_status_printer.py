@@ -170,7 +170,7 @@ while True:
         ending = not told  # once what came has been read
         if b"reload" in told:
             printer.out_since = None
-    if ending and conn not in readable:
+    if ending and not readable:  # a connection still waiting to be taken is read first
         break
     if listener in readable:
         sock = listener.accept()[0]
