@@ -135,11 +135,14 @@ hyperfine -N --warmup 1 --runs "$cups_runs" --prepare "$box/prepare-cups" --prep
   --export-json "$box/cups.json" \
   --command-name "kalvenor, raw queue to the ESC/POS printer" "$box/escpos-wait" \
   --command-name "lp of the text, cups-pdf queue" "$root/bench/cups_wait.sh $out lp -d $queue $box/slip-text.txt" >&2
-# The last run's streams, read strictly by the stand-in printer.
-for prn in "$box"/printer/job-*.prn; do
-  for _ in $(seq 1 100); do [ -e "${prn%.prn}.ok" ] || [ -e "${prn%.prn}.error" ] && break; sleep 0.05; done
-  [ -e "${prn%.prn}.ok" ] || { echo "escpos_bench: the printer rejected $prn" >&2; exit 1; }
-done
+# Every stream, read strictly by the stand-in printer, which says "job-N ok"
+# (or why not) just after it keeps job-N.prn.
+last=$(find "$box/printer" -name 'job-*.prn' | sed 's/.*job-\([0-9]*\)\.prn/\1/' | sort -n | tail -n 1)
+for _ in $(seq 1 100); do grep -q "^job-$last " "$box/printer-said" && break; sleep 0.05; done
+if grep -q '^job-[0-9]* error' "$box/printer-said" || ! grep -q "^job-$last ok" "$box/printer-said"; then
+  echo "escpos_bench: the printer rejected a stream: $(grep -v ' ok$' "$box/printer-said")" >&2
+  exit 1
+fi
 echo
 echo "Through CUPS, $cups_runs runs:"
 python3 "$root/bench/report.py" "$box/cups.json"

@@ -6,7 +6,8 @@ prints "port N" (or "pty PATH") once it does, then a line for each event ("paper
 "reload" on its standard input puts paper in, and it ends when that input closes. It answers
 DLE EOT 1-4 with its state, a process ID (GS ( H) with 37 22 ID 00 once everything before it has
 printed, and the buffer clear with 37 25 00. It prints what it holds only while ready; RECORD
-(replaced whole) says what it printed. With --streams DIR every connection's bytes, as they came,
+(replaced whole) says what it printed, as of its last process-ID answer, buffer clear, closed
+connection or its end. With --streams DIR every connection's bytes, as they came,
 become DIR/job-N.prn once it closes, read by scripts/escpos_page.py's strict reader: a line
 "job-N ok", or "job-N error WHY" for a stream it refuses.
 """
@@ -130,7 +131,6 @@ class Printer:
         if self.out_since and a.reload_after is not None and time.monotonic() >= self.out_since + a.reload_after:
             self.out_since = None
             self.run(send)
-        self.save()
 
     def save(self):
         receipts = self.printed.count(b"\x1dVB\x00") + self.printed.count(b"\x1dVA\x00")
@@ -190,7 +190,9 @@ while True:
     if conn in readable and not data and not a.pty:
         sock.close()
         conn = None
+        printer.save()
         if a.streams:
             streams += 1
             keep_stream(stream, streams)
         stream = bytearray()
+printer.save()
