@@ -7,6 +7,7 @@
 #   bench/backend_bound.sh [wait]        (default 5 s, the URI's wait)
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
+export LC_ALL=C  # numbers with a decimal point
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KALVENOR_BUILD:-$root/build-bench}
 wait_s=${1:-5}
@@ -41,13 +42,13 @@ for state in "" --empty "--empty --reload-after 2" "--paper-after 2000" "--paper
   start=$(date +%s.%N)
   status=0
   DEVICE_URI=$uri "$backend" 1 bench receipt 1 "" "$stream" 2>"$box/stderr" || status=$?
-  seconds=$(echo "$(date +%s.%N) - $start" | bc)
+  seconds=$(awk -v from="$start" -v to="$(date +%s.%N)" 'BEGIN { printf "%.2f", to - from }')
   eval "exec ${printer[1]}>&-"
   # shellcheck disable=SC2154  # set by coproc
   wait "$printer_PID" 2>/dev/null || true
   reason=$(grep -E '^(ERROR|INFO):' "$box/stderr" | tail -n 1 | cut -c1-60)
   printf '%-34s %8.2f %6d  %s\n' "${state:-ready}" "$seconds" "$status" "$reason"
-  if (($(echo "$seconds > $wait_s + 7" | bc))); then over=1; fi
+  awk -v s="$seconds" -v limit=$((wait_s + 7)) 'BEGIN { exit !(s > limit) }' && over=1
 done
 [ "$over" -eq 0 ] || { echo "backend_bound: a run went past wait + 7 s" >&2; exit 1; }
 echo "every run ended within wait + 7 s"
