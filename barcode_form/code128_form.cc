@@ -13,25 +13,29 @@ namespace {
 constexpr int kStartB = 104;
 constexpr int kStop = 106;
 
+// The engine's symbol of `code` in code set `set` on `canvas`, and the
+// canvas's picture with sharp bars, one pixel (15 twips) a module.
+Picture DrawCode128(const Text& code, Canvas& canvas, int32_t set, std::function<Picture()> compact = nullptr) {
+  BarCode128 engine;
+  float y = 2;
+  engine.GenerarBarras(code, canvas, set, -1, y, 15, 600, true, u"System", 4);
+  return WithSharpBars(canvas.Image(), 1, std::move(compact));
+}
+
 }  // namespace
 
 Picture frmCodBarra::GenerateCode128B(const Text& Code) {
-  auto draw = [&Code](Canvas& canvas, int32_t set) {
-    BarCode128 engine;
-    float y = 2;
-    engine.GenerarBarras(Code, canvas, set, -1, y, 15, 600, true, u"System", 4);
-    return WithSharpBars(canvas.Image(), 1);  // one pixel (15 twips) a module
+  // The compact form is drawn alike on a fresh canvas of CB's size, when a
+  // printer asks for it.
+  const Canvas& cb = *CB.canvas;
+  auto compact = [Code, make = make_canvas_, width = cb.PixelWidth(), height = cb.PixelHeight(), font = cb.Font,
+                  fore = cb.ForeColor] {
+    std::unique_ptr<Canvas> fresh = make(width, height, kTwipsPerPixel, kWhite);
+    fresh->Font = font;
+    fresh->ForeColor = fore;
+    return DrawCode128(Code, *fresh, kCode128Shortest);
   };
-  Picture picture = draw(*CB.canvas, kCode128SetB);
-  std::unique_ptr<Canvas> fresh =
-      make_canvas_(CB.canvas->PixelWidth(), CB.canvas->PixelHeight(), kTwipsPerPixel, kWhite);
-  fresh->Font = CB.canvas->Font;
-  fresh->ForeColor = CB.canvas->ForeColor;
-  Picture compact = draw(*fresh, kCode128Shortest);
-  if (!picture || !compact) return picture;
-  auto printed = std::make_shared<PictureData>(*picture);
-  printed->compact = compact;
-  return printed;
+  return DrawCode128(Code, *CB.canvas, kCode128SetB, compact);
 }
 
 Picture frmCodBarra::PrintedEan(const Text& code) {

@@ -74,7 +74,8 @@ class frmCodBarra {
   // --- Code 128 --------------------------------------------------------------
   // The engine's set B symbol of `Code` drawn on CB (not cleared first:
   // it starts at CB's current x), and CB's picture. Its compact form is the
-  // shortest encoding drawn alike on a fresh canvas of CB's size.
+  // shortest encoding drawn alike on a fresh canvas of CB's size, made when
+  // a printer asks for it.
   Picture GenerateCode128B(const Text& Code);
   // The form's own set B symbol on imgEAN, one unit per module. Raises
   // RunTimeError "Subscript out of range" for a character outside space

@@ -8,7 +8,7 @@
 
 namespace kalvenor {
 
-Picture WithSharpBars(const Picture& picture, int module_pixels) {
+Picture WithSharpBars(const Picture& picture, int module_pixels, std::function<Picture()> compact) {
   if (!picture || picture->pixel_width <= 0 || picture->pixel_height <= 0 ||
       picture->pixels.size() !=
           static_cast<size_t>(picture->pixel_width) * picture->pixel_height) {
@@ -24,6 +24,7 @@ Picture WithSharpBars(const Picture& picture, int module_pixels) {
   const int w = picture->pixel_width, h = picture->pixel_height;
   const float sx = picture->width_twips / w, sy = picture->height_twips / h;
   if (module_pixels > 0) sharp->module_twips = module_pixels * sx;
+  sharp->compact = std::move(compact);
   auto emit = [&](int x0, int x1, int y0, int y1) {
     sharp->rects.push_back({x0 * sx, y0 * sy, (x1 - x0) * sx, (y1 - y0) * sy});
   };

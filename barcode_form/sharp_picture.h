@@ -6,6 +6,8 @@
 #ifndef KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 #define KALVENOR_BARCODE_FORM_SHARP_PICTURE_H_
 
+#include <functional>
+
 #include "render/picture.h"
 
 namespace kalvenor {
@@ -15,8 +17,10 @@ namespace kalvenor {
 // of equal extent on consecutive rows make one rectangle. The bitmap stays
 // for whoever reads pixels (clipboard, screen). An empty picture stays
 // empty. `module_pixels` > 0 states the width of one module of the bar code
-// in the bitmap's pixels, so that a dot printer can draw whole modules.
-Picture WithSharpBars(const Picture& picture, int module_pixels = 0);
+// in the bitmap's pixels, so that a dot printer can draw whole modules;
+// `compact`, when given, makes the symbol's compact form (PictureData).
+Picture WithSharpBars(const Picture& picture, int module_pixels = 0,
+                      std::function<Picture()> compact = nullptr);
 
 }  // namespace kalvenor
 

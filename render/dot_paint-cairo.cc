@@ -25,9 +25,17 @@ long ModuleDots(const PictureData& picture, double s, bool fit) {
   return std::max(picture.square_modules && !fit ? 1L : 2L, std::lround(picture.module_twips * s));
 }
 
-// What a picture op paints: a shrunk page takes the symbol's compact form.
-const PictureData& Painted(const PictureOp& op, bool fit) {
-  return fit && op.picture->compact ? *op.picture->compact : *op.picture;
+// What each op paints, null for all but pictures: a shrunk page takes a
+// symbol's compact form, made here once a page.
+std::vector<Picture> PaintedPictures(const std::vector<DrawOp>& ops, bool fit) {
+  std::vector<Picture> painted(ops.size());
+  for (size_t i = 0; i < ops.size(); ++i) {
+    if (const auto* p = std::get_if<PictureOp>(&ops[i])) {
+      Picture compact = fit && p->picture->compact ? p->picture->compact() : nullptr;
+      painted[i] = compact ? compact : p->picture;
+    }
+  }
+  return painted;
 }
 
 // Paints a picture at (x, y) twips on a dot page of `s` dots per twip,
@@ -87,13 +95,14 @@ class DotPictureTarget : public PictureTarget {
 
 // The rows of the page at `s` dots per twip: down to the lowest drawing and
 // the bottom margin.
-double PageRows(const std::vector<DrawOp>& ops, double bottom_twips, double s, bool fit) {
+double PageRows(const std::vector<DrawOp>& ops, const std::vector<Picture>& painted, double bottom_twips, double s,
+                bool fit) {
   double bottom = bottom_twips * s;
-  for (const DrawOp& op : ops) {
+  for (size_t i = 0; i < ops.size(); ++i) {
     // A QR symbol whose modules round up to whole dots is taller than its picture.
-    const auto* p = std::get_if<PictureOp>(&op);
+    const auto* p = std::get_if<PictureOp>(&ops[i]);
     if (p == nullptr) continue;
-    const PictureData& picture = Painted(*p, fit);
+    const PictureData& picture = *painted[i];
     if (picture.square_modules && picture.module_twips > 0) {
       const double m = picture.module_twips, dots = static_cast<double>(ModuleDots(picture, s, fit));
       bottom = std::max(bottom, std::lround(p->y * s) + std::round(picture.height_twips / m * dots));
@@ -164,11 +173,11 @@ struct Box {
 };
 
 // The boxes of the pictures and lines of `ops`, with their places.
-std::vector<std::pair<size_t, Box>> CoveringBoxes(const std::vector<DrawOp>& ops, bool fit) {
+std::vector<std::pair<size_t, Box>> CoveringBoxes(const std::vector<DrawOp>& ops, const std::vector<Picture>& painted) {
   std::vector<std::pair<size_t, Box>> boxes;
   for (size_t i = 0; i < ops.size(); ++i) {
     if (const auto* p = std::get_if<PictureOp>(&ops[i])) {
-      const PictureData& picture = Painted(*p, fit);
+      const PictureData& picture = *painted[i];
       boxes.emplace_back(i, Box{p->x, p->y, p->x + picture.width_twips, p->y + picture.height_twips});
     } else if (const auto* l = std::get_if<LineOp>(&ops[i])) {
       const double reach = std::max<int16_t>(l->width, 1) * kTwipsPerPixel;
@@ -184,14 +193,15 @@ std::vector<std::pair<size_t, Box>> CoveringBoxes(const std::vector<DrawOp>& ops
 DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const PrinterOutput& output,
                       DotRenderer& dots) {
   const double s = output.DotsPerTwip();
-  const double height = PageRows(ops, bottom_twips, s, output.fit_scale);
+  const std::vector<Picture> painted = PaintedPictures(ops, output.fit_scale);
+  const double height = PageRows(ops, painted, bottom_twips, s, output.fit_scale);
   if (height > kMaxDotRows) throw RunTimeError(kPrinterError, "Printer error: the page is too long for the printer");
   dots.Begin(output.width_dots, std::max(1, static_cast<int>(height)));
   // A text whose box no later picture or line reaches is drawn after them
   // all: hinted to the dots, a small font may set a glyph's ink (an
   // underscore) a dot below its box, where the paper of a picture drawn next
   // would clear what the PDF shows.
-  const std::vector<std::pair<size_t, Box>> covering = CoveringBoxes(ops, output.fit_scale);
+  const std::vector<std::pair<size_t, Box>> covering = CoveringBoxes(ops, painted);
   std::vector<std::pair<const TextOp*, std::shared_ptr<PangoLayout>>> last;
   for (size_t i = 0, next = 0; i < ops.size(); ++i) {
     const DrawOp& op = ops[i];
@@ -214,7 +224,7 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
       DrawLineDots(dots, *line, s);
     } else if (const auto* picture = std::get_if<PictureOp>(&op)) {
       DotPictureTarget target(dots, picture->x, picture->y, s, output.fit_scale);
-      DrawPicture(Painted(*picture, output.fit_scale), target);
+      DrawPicture(*painted[i], target);
     }
   }
   for (const auto& [text, layout] : last) DrawTextDots(dots, *text, layout, s);

@@ -5,6 +5,7 @@
 #define KALVENOR_RENDER_PICTURE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -45,10 +46,11 @@ struct PictureData {
   // For a 2-D symbol (QR): rows are modules too, and a module may be 1 dot.
   bool square_modules = false;
 
-  // The same symbol in fewer modules (a Code 128 in its shortest encoding,
-  // decoding to the same data), for a printer that shrinks the page to a
-  // narrower roll; null when the picture has no such form.
-  std::shared_ptr<const PictureData> compact;
+  // Makes the same symbol in fewer modules (a Code 128 in its shortest
+  // encoding, decoding to the same data), for a printer that shrinks the
+  // page to a narrower roll; empty when the picture has no such form. Made
+  // only when asked: other printers never need it.
+  std::function<std::shared_ptr<const PictureData>()> compact;
 };
 
 // A reference to a picture; empty when no picture was made.
