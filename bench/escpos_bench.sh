@@ -91,9 +91,6 @@ queue=KALVENOR-COMANDERA
 settings=$("$root/scripts/cups-test-queue.sh" --private "$box/pdf-cups")
 while read -r setting; do export "${setting?}"; done <<<"$settings"
 out=$KALVENOR_CUPS_PDF_OUT
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 server="127.0.0.1:$(free_port)"
 write_cupsd_conf "$box/cups" "$server"
 cupsd -f -c "$box/cups/conf/cupsd.conf" -s "$box/cups/conf/cups-files.conf" &

@@ -18,36 +18,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 backend=$(realpath -m "${1:-$root/build/backend/kalvenor}")
 kalvenor=$(realpath -m "${2:-$root/build/kalvenor}")
 
-log() { echo "cups-backend-test: $*" >&2; }
-die() { log "FAILED: $*"; [ -f "${dir:-/nonexistent}/log/error_log" ] && tail -n 20 "$dir/log/error_log" >&2; exit 1; }
-
-if [ "$(id -u)" -ne 0 ]; then
-  log "skipped: needs root to run a cupsd of its own"
-  exit 0
-fi
-for tool in cupsd lpadmin lp lpstat ipptool python3; do
-  command -v "$tool" >/dev/null 2>&1 || die "$tool not found (run scripts/setup.sh)"
-done
+test_name=cups-backend-test
+. "$root/scripts/cups-test-common.sh"
+need_root_and cupsd lpadmin lp lpstat ipptool python3
 [ -x "$backend" ] || die "no back end at $backend"
 [ -x "$kalvenor" ] || die "no program at $kalvenor"
-
-dir=$(mktemp -d /tmp/kalvenor-cups-backend.XXXXXX)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  [ -n "${KEEP:-}" ] || rm -rf "$dir"
-}
-trap cleanup EXIT
-chmod 755 "$dir"  # cupsd runs the back end as lp
+start_scratch cups-backend
 cp -a /usr/lib/cups "$dir/serverbin"
 install -m 0755 "$backend" "$dir/serverbin/backend/kalvenor"
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 server="127.0.0.1:$(free_port)"
 
 # fake NAME FLAGS...: a printer whose port is then in $port; it ends with the test.

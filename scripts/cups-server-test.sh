@@ -21,33 +21,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 kalvenor=$(realpath -m "${1:-$root/build/kalvenor}")
 QUEUE=TIENDA-COMANDERA
 
-log() { echo "cups-server-test: $*" >&2; }
-die() { log "FAILED: $*"; [ -f "${dir:-/nonexistent}/log/error_log" ] && tail -n 20 "$dir/log/error_log" >&2; exit 1; }
-
-if [ "$(id -u)" -ne 0 ]; then
-  log "skipped: needs root to run a cupsd of its own"
-  exit 0
-fi
-for tool in cupsd lpadmin lpstat python3 ps2pdf pdfinfo; do
-  command -v "$tool" >/dev/null 2>&1 || die "$tool not found (run scripts/setup.sh)"
-done
+test_name=cups-server-test
+. "$root/scripts/cups-test-common.sh"
+need_root_and cupsd lpadmin lpstat python3 ps2pdf pdfinfo
 [ -x "$kalvenor" ] || die "no program at $kalvenor"
-
-dir=$(mktemp -d /tmp/kalvenor-cups-server.XXXXXX)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  "$root/scripts/cups-test-queue.sh" --stop "$dir/local"
-  rm -rf "$dir"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-chmod 755 "$dir"
+start_scratch cups-server
+stop_servers() { "$root/scripts/cups-test-queue.sh" --stop "$dir/local"; }
 mkdir -p "$dir/out"
 
 # The local server with a COMANDERA queue, which a job that ignored
@@ -56,9 +35,6 @@ if [ -z "${CUPS_SERVER:-}" ]; then
   settings=$("$root/scripts/cups-test-queue.sh" --private "$dir/local") || die "no local CUPS server"
   while read -r setting; do export "${setting?}"; done <<<"$settings"
 fi
-free_port() {
-  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
 server="127.0.0.1:$(free_port)"
 
 # The printer: every connection's bytes become out/job-N.

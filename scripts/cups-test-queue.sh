@@ -94,7 +94,7 @@ if [ "$mode" = private ]; then
   # Filters run as lp, cups-pdf as nobody: they must reach their folders.
   chmod 755 "$dir"
   mkdir -p "$dir"/{pdf,cups-pdf-spool}
-  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  port=$(free_port)
   export CUPS_SERVER="127.0.0.1:$port"
   write_cupsd_conf "$dir" "$CUPS_SERVER"
   # Its own session and no terminal: a ctrl-c reaches the caller, whose trap

@@ -7,6 +7,7 @@
 # (127.0.0.1:PORT) for localhost only, keeps its job history and, with
 # SERVERBIN, runs its filters and back ends from there. Start it with
 #   cupsd -f -c DIR/conf/cupsd.conf -s DIR/conf/cups-files.conf
+# free_port prints a TCP port of 127.0.0.1 that is free now, to listen on.
 write_cupsd_conf() {
   local dir=$1 listen=$2 serverbin=${3:-}
   mkdir -p "$dir"/{conf,spool/tmp,cache,state,log}
@@ -45,4 +46,8 @@ PreserveJobHistory Yes
   </Limit>
 </Policy>
 CONF
+}
+
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
