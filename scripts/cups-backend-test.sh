@@ -45,16 +45,7 @@ fake() {
 }
 field() { python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))[sys.argv[2]])' "$dir/$1.json" "$2"; }
 
-write_cupsd_conf "$dir" "$server" "$dir/serverbin"
-cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
-cupsd_pid=$!
-pids+=("$cupsd_pid")
-for _ in $(seq 1 100); do
-  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && break
-  kill -0 "$cupsd_pid" 2>/dev/null || die "cupsd on $server ended"
-  sleep 0.1
-done
-lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' || die "cupsd on $server does not answer"
+start_cupsd "$server" "$dir/serverbin"
 
 cat >"$dir/job-state.test" <<'EOF'
 {

@@ -52,16 +52,7 @@ while True:
 ' "$printer_port" "$dir/out" &
 pids+=($!)
 
-write_cupsd_conf "$dir" "$server"
-cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
-cupsd_pid=$!
-pids+=("$cupsd_pid")
-for _ in $(seq 1 100); do
-  lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && break
-  kill -0 "$cupsd_pid" 2>/dev/null || die "cupsd on $server ended"
-  sleep 0.1
-done
-lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' || die "cupsd on $server does not answer"
+start_cupsd "$server"
 lpadmin -h "$server" -p "$QUEUE" -E -v "socket://127.0.0.1:$printer_port" \
   -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -o PageSize=Custom.80x297mm -o media-default=Custom.80x297mm 2>/dev/null \
   || die "lpadmin on $server"

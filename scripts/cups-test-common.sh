@@ -7,7 +7,9 @@
 # NAME, which makes the scratch folder `dir` (mode 755: cupsd runs filters
 # and back ends as lp) and, however the script ends, ends every process in
 # `pids`, runs `stop_servers` when the script defines it and removes `dir`
-# (unless KEEP is set).
+# (unless KEEP is set). start_cupsd LISTEN [SERVERBIN] starts a cupsd whose
+# settings and files are in `dir` (scripts/cupsd-conf.sh, sourced first) and
+# returns once it answers on LISTEN.
 log() { echo "$test_name: $*" >&2; }
 die() { log "FAILED: $*"; [ -f "${dir:-/nonexistent}/log/error_log" ] && tail -n 20 "$dir/log/error_log" >&2; exit 1; }
 
@@ -39,4 +41,18 @@ end_scratch() {
   done
   if declare -F stop_servers >/dev/null; then stop_servers; fi
   [ -n "${KEEP:-}" ] || rm -rf "$dir"
+}
+
+start_cupsd() {
+  local server=$1 pid
+  write_cupsd_conf "$dir" "$server" "${2:-}"
+  cupsd -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" &
+  pid=$!
+  pids+=("$pid")
+  for _ in $(seq 1 100); do
+    lpstat -h "$server" -r 2>/dev/null | grep -q 'is running' && return 0
+    kill -0 "$pid" 2>/dev/null || die "cupsd on $server ended"
+    sleep 0.1
+  done
+  die "cupsd on $server does not answer"
 }
