@@ -11,6 +11,7 @@
 #include <string>
 
 #include "render/cairo_printer.h"
+#include "render/font_cache.h"
 #include "printers/printers.h"
 
 namespace kalvenor {
@@ -74,7 +75,10 @@ Host MakeRealHost() {
     host.Warn(FromUtf8("KALVENOR_FONTS_CONF: " + fonts + " is not an ordinary file of at most 1 MB; not read"));
     fonts.clear();
   }
-  if (std::string problem = LoadFontConfiguration(fonts); !problem.empty()) host.Warn(FromUtf8(problem));
+  // Warnings of the fonts come when a font is resolved, during the job.
+  ConfigureFonts(fonts, CacheFolder(env), [](const std::string& problem) {
+    std::fprintf(stderr, "kalvenor: %s\n", problem.c_str());
+  });
   host.make_printer = [env](Trace* trace) {
     std::unique_ptr<Printers> printers;
     if (auto folder = env("KALVENOR_PRINTER_DIR")) {

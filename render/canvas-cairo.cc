@@ -73,7 +73,7 @@ class CairoCanvas : public Canvas {
 
   void Print(const Text& text, bool end_line) override {
     TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
-    DrawText(cr_.get(), text, Font, measured.layout.get(), CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(),
+    DrawText(cr_.get(), text, Font, measured, CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(),
              ForeColor);
     if (end_line) {
       CurrentX = 0;

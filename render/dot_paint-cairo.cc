@@ -111,16 +111,33 @@ double PageRows(const std::vector<DrawOp>& ops, const std::vector<Picture>& pain
   return std::ceil(bottom + kBottomMarginTwips * s);
 }
 
+// Letters larger than a receipt's are left to cairo: their glyph images
+// would cost more than the page.
+bool Stampable(const TextOp& text, double s) {
+  return std::abs(text.font.Size) * s * kTwipsPerPoint <= DotRenderer::kMaxStampedEm;
+}
+
+// A shaped text's glyphs stamped where the PDF has them, as pango's cairo
+// renderer would place them, from the images the engine keeps.
+void StampShapedDots(DotRenderer& dots, const TextOp& text, const TextEngine::FastText& fast, double s) {
+  TextEngine& engine = TextEngine::Get();
+  const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
+  const double base_y = static_cast<double>(fast.shaped.baseline) / PANGO_SCALE;
+  for (const ShapedText::Glyph& g : fast.shaped.glyphs) {
+    const double cx = static_cast<double>(g.x) / PANGO_SCALE;
+    const double cy = g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / PANGO_SCALE;
+    dots.Stamp(engine.DotGlyph(*fast.font, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
+               DotRenderer::DotOf(scale * cy + ty));
+  }
+}
+
 // The glyphs of a text on the dot page, from its measuring layout so that
 // they stand where the PDF has them. False when cairo must draw the text:
 // an underline, a glyph no font has, or letters larger than a receipt's.
 bool PlaceTextDots(const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s,
                    std::vector<DotRenderer::PlacedGlyph>* glyphs) {
   TextEngine& engine = TextEngine::Get();
-  if (std::abs(text.font.Size) * s * kTwipsPerPoint > DotRenderer::kMaxStampedEm ||
-      !DotRenderer::Stampable(layout.get())) {
-    return false;
-  }
+  if (!Stampable(text, s) || !DotRenderer::Stampable(layout.get())) return false;
   DotRenderer::PlaceGlyphs(layout.get(), text.x * s, text.y * s, s * kTwipsPerPoint,
                            [&engine](PangoFont* font) { return engine.DotFont(font); }, glyphs);
   return true;
@@ -158,6 +175,7 @@ void DrawLineDots(DotRenderer& dots, const LineOp& line, double s) {
 }
 
 void DrawTextDots(DotRenderer& dots, const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s) {
+  if (text.measured.fast != nullptr && Stampable(text, s)) return StampShapedDots(dots, text, *text.measured.fast, s);
   std::vector<DotRenderer::PlacedGlyph> glyphs;
   if (PlaceTextDots(text, layout, s, &glyphs)) {
     dots.DrawGlyphs(glyphs, s * kTwipsPerPoint);
@@ -207,10 +225,15 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
     const DrawOp& op = ops[i];
     while (next < covering.size() && covering[next].first <= i) ++next;
     if (const auto* text = std::get_if<TextOp>(&op)) {
-      std::shared_ptr<PangoLayout> layout = text->layout;
-      if (layout == nullptr) layout.reset(TextEngine::Get().Layout(text->text, text->font), g_object_unref);
-      PangoRectangle logical;
-      pango_layout_get_extents(layout.get(), nullptr, &logical);
+      std::shared_ptr<PangoLayout> layout = text->measured.layout;
+      PangoRectangle logical{0, 0, 0, 0};
+      if (const auto& fast = text->measured.fast) {
+        logical.width = fast->shaped.width;
+        logical.height = fast->shaped.height;
+      } else {
+        if (layout == nullptr) layout.reset(TextEngine::Get().Layout(text->text, text->font), g_object_unref);
+        pango_layout_get_extents(layout.get(), nullptr, &logical);
+      }
       const double k = kTwipsPerPoint / PANGO_SCALE;
       const Box box{text->x + logical.x * k, text->y + logical.y * k, text->x + (logical.x + logical.width) * k,
                     text->y + (logical.y + logical.height) * k};
@@ -228,6 +251,7 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
     }
   }
   for (const auto& [text, layout] : last) DrawTextDots(dots, *text, layout, s);
+  TextEngine::Get().SaveCache();
   return dots.Take();
 }
 

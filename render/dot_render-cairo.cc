@@ -120,7 +120,7 @@ void DotRenderer::Fill(long x0, long y0, long x1, long y1, bool ink) {
   }
 }
 
-void DotRenderer::Stamp(const Glyph& glyph, long x, long y) {
+void DotRenderer::Stamp(const GlyphBits& glyph, long x, long y) {
   constexpr long kFar = 1L << 40;  // no page is this long; the sums below stay in range
   if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
   const int row_bytes = (glyph.width + 7) / 8;
@@ -157,11 +157,15 @@ void DotRenderer::Merge(const unsigned char* data, int stride, int width, int he
   }
 }
 
-const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, double scale,
-                                                    unsigned long index) {
+const GlyphBits& DotRenderer::GlyphImage(cairo_scaled_font_t* font, double scale, unsigned long index) {
   GlyphKey key{font, scale, index};
   if (auto known = glyphs_.find(key); known != glyphs_.end()) return known->second;
   if (fonts_.insert(font).second) cairo_scaled_font_reference(font);
+  if (glyphs_.size() >= kMaxGlyphs) glyphs_.clear();  // memory stays bounded
+  return glyphs_.emplace(std::move(key), RenderGlyph(font, scale, index)).first->second;
+}
+
+GlyphBits DotRenderer::RenderGlyph(cairo_scaled_font_t* font, double scale, unsigned long index) {
   // The glyph is rendered on a square around its origin, reaching a little
   // more than the font's size each way and up to four times as far while
   // ink touches the edge, then cut to its ink.
@@ -171,11 +175,11 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
   // The font's own options, but with hinted metrics: with unhinted ones
   // cairo measures each glyph at the size of the font's design grid, and a
   // hinted TrueType font runs its set-up program again at each change of
-  // size, twice a glyph. The image is the same; positions come from pango.
+  // size, twice a glyph. The image is the same; positions come from the layout.
   FontOptionsPtr options(cairo_font_options_create());
   cairo_scaled_font_get_font_options(font, options.get());
   cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
-  Glyph image;
+  GlyphBits image;
   const long first_reach = std::max(8L, std::lround(std::ceil(em * 1.25)));
   for (long reach = first_reach;; reach *= 2) {
     const int side = static_cast<int>(2 * reach);
@@ -187,18 +191,16 @@ const DotRenderer::Glyph& DotRenderer::GlyphImage(cairo_scaled_font_t* font, dou
     if (clipped && reach < 4 * first_reach) continue;
     if (!box.empty()) {
       const int row_bytes = (box.x1 - box.x0 + 7) / 8;
-      image = Glyph{static_cast<int>(box.x0 - reach), static_cast<int>(box.y0 - reach), box.x1 - box.x0,
-                    box.y1 - box.y0, std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (box.y1 - box.y0), 0)};
+      image = GlyphBits{static_cast<int>(box.x0 - reach), static_cast<int>(box.y0 - reach), box.x1 - box.x0,
+                        box.y1 - box.y0, std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (box.y1 - box.y0), 0)};
       for (int y = box.y0; y < box.y1; ++y) {
         for (int x = box.x0; x < box.x1; ++x) {
           if (pixels.Dark(x, y)) image.bits[(y - box.y0) * row_bytes + (x - box.x0) / 8] |= 0x80 >> ((x - box.x0) % 8);
         }
       }
     }
-    break;
+    return image;
   }
-  if (glyphs_.size() >= kMaxGlyphs) glyphs_.clear();  // memory stays bounded
-  return glyphs_.emplace(std::move(key), std::move(image)).first->second;
 }
 
 void DotRenderer::PlaceGlyphs(PangoLayout* layout, double tx, double ty, double scale,
@@ -235,6 +237,8 @@ void DotRenderer::PlaceGlyphs(PangoLayout* layout, double tx, double ty, double 
   } while (pango_layout_iter_next_line(iter));
   pango_layout_iter_free(iter);
 }
+
+long DotRenderer::DotOf(double v) { return RoundHalfUp(v); }
 
 void DotRenderer::DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale) {
   for (const PlacedGlyph& g : glyphs) Stamp(GlyphImage(g.font, scale, g.index), g.x, g.y);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "printers/dot_page.h"
+#include "render/font_cache.h"
 
 namespace kalvenor {
 
@@ -59,6 +60,17 @@ class DotRenderer {
   // point, rendering the images of those not kept yet.
   void DrawGlyphs(const std::vector<PlacedGlyph>& glyphs, double scale);
 
+  // Glyph `index` of `font` at `scale` device units a point, as cairo
+  // draws it on the dot grid: its dots of at least half cover.
+  static GlyphBits RenderGlyph(cairo_scaled_font_t* font, double scale, unsigned long index);
+
+  // The dot a glyph whose origin is at `v` device units is drawn at, as
+  // cairo places it: rounded, halves up.
+  static long DotOf(double v);
+
+  // Stamps `glyph` (ink over what is there) with its origin at dot (x, y).
+  void Stamp(const GlyphBits& glyph, long x, long y);
+
   // Lets `draw` paint with cairo (device units are dots) over the box
   // [x0, x1) x [y0, y1); the dots it covers at least half become ink or paper.
   void DrawWithCairo(long x0, long y0, long x1, long y1, bool ink, const std::function<void(cairo_t*)>& draw);
@@ -67,21 +79,16 @@ class DotRenderer {
   DotPage Take();
 
  private:
-  struct Glyph {
-    int left = 0, top = 0, width = 0, height = 0;  // dots from the glyph's origin
-    std::vector<uint8_t> bits;                   // rows of (width + 7) / 8 bytes, leftmost bit first
-  };
   using GlyphKey = std::tuple<cairo_scaled_font_t*, double, unsigned long>;
   static constexpr size_t kMaxGlyphs = 4096;
 
-  const Glyph& GlyphImage(cairo_scaled_font_t* font, double scale, unsigned long index);
-  void Stamp(const Glyph& glyph, long x, long y);
+  const GlyphBits& GlyphImage(cairo_scaled_font_t* font, double scale, unsigned long index);
   // Merges an A8 image whose top-left dot is (x0, y0).
   void Merge(const unsigned char* data, int stride, int width, int height, long x0, long y0, bool ink);
 
   DotPage page_;
   int width_ = 0;
-  std::map<GlyphKey, Glyph> glyphs_;
+  std::map<GlyphKey, GlyphBits> glyphs_;
   std::set<cairo_scaled_font_t*> fonts_;  // referenced while their glyphs are kept
 };
 

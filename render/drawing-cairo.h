@@ -8,8 +8,10 @@
 #include <pango/pangocairo.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <variant>
@@ -17,8 +19,10 @@
 
 #include "base/text.h"
 #include "printers/dot_page.h"
+#include "render/font_cache.h"
 #include "render/picture.h"
 #include "render/print_surface.h"
+#include "render/shaped_text-hb.h"
 
 namespace kalvenor {
 
@@ -48,28 +52,64 @@ void SetColor(cairo_t* cr, uint32_t color);
 
 // --- text ----------------------------------------------------------------------
 
-// One pango context for all measuring, at 72 dpi so that a layout's units
-// are points, with unhinted metrics so that widths scale exactly.
+// How the text engine finds its fonts: the font configuration it loads
+// when it must resolve a font name, the folder of its persistent cache
+// (none when empty), and where its warnings go.
+struct FontSetup {
+  std::string conf_path;     // font aliases on top of the built-in configuration
+  bool own_configuration = false;  // false: the system's configuration, and no cache
+  std::string cache_folder;
+  std::function<void(const std::string&)> warn;
+};
+
+// Lays out, measures and draws text, at 72 dpi so that its units are
+// points, with unhinted metrics so that widths scale exactly. A text in one
+// font of one script is shaped from the font file (shaped_text-hb.h), its
+// font resolved once and kept in the persistent cache; anything else goes
+// through pango (a fallback font, another script, a control character, an
+// underline), whose font configuration is then loaded.
 class TextEngine {
  public:
   static TextEngine& Get();
 
-  // Layout of `text` in `font`; the caller unrefs it. With `dots` its glyphs
-  // are outlined for a printer's dot grid (hinted, no grey edges); glyph
-  // positions and metrics stay those of the unhinted layout.
+  // Takes `setup` for the fonts resolved from now on.
+  void Configure(FontSetup setup);
+
+  // Layout of `text` in `font` through pango; the caller unrefs it. With
+  // `dots` its glyphs are outlined for a printer's dot grid (hinted, no
+  // grey edges); glyph positions and metrics stay those of the unhinted layout.
   PangoLayout* Layout(const Text& text, const FontState& font, bool dots = false);
 
-  // A measured text: its logical width and height in points, and the
-  // layout that measured it, drawn as it is (null for a text measured in
-  // pieces, which is laid out again to be drawn).
+  struct Font;
+  // A text shaped without pango, in its font.
+  struct FastText {
+    ShapedText shaped;
+    Font* font;
+  };
+
+  // A measured text: its logical width and height in points, and what is
+  // drawn: the shaped text, or the layout that measured it (both null for
+  // a text measured in pieces, which is laid out again to be drawn).
   struct Measured {
     double width = 0, height = 0;
     std::shared_ptr<PangoLayout> layout;
+    std::shared_ptr<const FastText> fast;
   };
 
   // Logical width and height of `text`, in points. Raises "Overflow" for a
   // width past 16 bits of twips. Measurements of short texts are kept.
   Measured Measure(const Text& text, const FontState& font);
+
+  // Draws `text` with its top-left corner at the origin of `cr` (user
+  // units are points), as pango would: the same font, glyphs and places.
+  void ShowFast(cairo_t* cr, const FastText& text);
+
+  // Glyph `index` of `font` on the dot grid at `scale` dots a point, from
+  // the cache or rendered now and kept.
+  const GlyphBits& DotGlyph(Font& font, double scale, uint32_t index);
+
+  // Writes what the persistent cache learned.
+  void SaveCache();
 
   // The layout of `text` for a printer's dot grid, for the rare text the dot
   // page leaves to cairo (see DotRenderer::Stampable).
@@ -84,24 +124,35 @@ class TextEngine {
 
  private:
   TextEngine();
+  PangoContext* Context();
   PangoContext* DotsContext();
+  FontCache& Cache();
+  Font* FastFont(const FontState& font);
+  std::optional<ResolvedFont> Resolve(const FontState& font, std::vector<std::string>* watched);
 
   using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
+  using FontKey = std::tuple<Text, float, bool, bool>;
   static constexpr size_t kMaxMeasured = 512;
   static constexpr size_t kMaxMeasuredLength = 256;
 
-  PangoContext* context_;
+  FontSetup setup_;
+  bool configuration_loaded_ = false;
+  bool own_configuration_ = false;
+  std::unique_ptr<FontCache> cache_;
+  PangoContext* context_ = nullptr;
   PangoContext* dots_context_ = nullptr;
   std::vector<Text> families_;
   std::map<MeasureKey, Measured> measured_;
   std::map<PangoFont*, std::pair<PangoFont*, cairo_scaled_font_t*>> dot_fonts_;
+  std::map<FontKey, std::unique_ptr<Font>> fast_fonts_;  // null: pango lays it out
 };
 
-// Draws `layout` (of `text` in `font`; laid out here when null) in `color`
-// (0x00BBGGRR) with its top-left corner at (x_units, y_units) of a surface
-// whose device units are `device_per_unit` per surface unit.
-void DrawText(cairo_t* cr, const Text& text, const FontState& font, PangoLayout* layout, double x_units,
-              double y_units, double device_per_unit, double units_per_point, uint32_t color);
+// Draws `measured` (of `text` in `font`; laid out here when it holds
+// neither a shaped text nor a layout) in `color` (0x00BBGGRR) with its
+// top-left corner at (x_units, y_units) of a surface whose device units are
+// `device_per_unit` per surface unit.
+void DrawText(cairo_t* cr, const Text& text, const FontState& font, const TextEngine::Measured& measured,
+              double x_units, double y_units, double device_per_unit, double units_per_point, uint32_t color);
 
 // The font list of every cairo surface: the families of the font map.
 // FontOfScreen raises "Subscript out of range" for an index outside it.
@@ -144,7 +195,7 @@ struct TextOp {
   Text text;
   FontState font;
   double x, y;
-  std::shared_ptr<PangoLayout> layout;  // the measuring layout, or null
+  TextEngine::Measured measured;  // what measured it: the shaped text or layout to draw, or neither
 };
 struct LineOp {
   float x1, y1, x2, y2;

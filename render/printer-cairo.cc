@@ -48,7 +48,7 @@ class CairoPrinter : public Printer {
     TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
     double w = measured.width * kTwipsPerPoint;
     double h = measured.height * kTwipsPerPoint;
-    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY, std::move(measured.layout)});
+    ops_.push_back(TextOp{text, Font, CurrentX, CurrentY, std::move(measured)});
     if (Tracing()) {
       trace_->Write("\"op\":\"print\",\"doc\":" + std::to_string(doc_) + ",\"x\":" + JsonNumber(CurrentX) +
                     ",\"y\":" + JsonNumber(CurrentY) + ",\"text\":" + JsonText(text) +

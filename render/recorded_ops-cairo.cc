@@ -16,7 +16,7 @@ namespace {
 
 void DrawOpOnPage(cairo_t* cr, const DrawOp& op) {
   if (const auto* text = std::get_if<TextOp>(&op)) {
-    DrawText(cr, text->text, text->font, text->layout.get(), text->x, text->y, 1 / kTwipsPerPoint,
+    DrawText(cr, text->text, text->font, text->measured, text->x, text->y, 1 / kTwipsPerPoint,
              kTwipsPerPoint, 0);
   } else if (const auto* line = std::get_if<LineOp>(&op)) {
     cairo_save(cr);

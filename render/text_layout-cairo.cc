@@ -1,10 +1,24 @@
-// Text through pango: laying out, measuring and drawing, and the font list.
+// Text: shaped from the font files for what one font lays out alone,
+// through pango for the rest; measuring, drawing, the dot grid's glyph
+// images, and the font list.
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+#include <hb.h>
+#include <pango/pangofc-font.h>
+
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "base/run_time_error.h"
 #include "base/units.h"
+#include "render/cairo_printer.h"
+#include "render/dot_render-cairo.h"
 #include "render/drawing-cairo.h"
+
+#ifndef KALVENOR_VERSION
+#define KALVENOR_VERSION "unknown"
+#endif
 
 namespace kalvenor {
 namespace {
@@ -23,33 +37,114 @@ PangoContext* MakeContext(PangoFontMap* map, cairo_hint_style_t hint_style, bool
   return context;
 }
 
-}  // namespace
-
-TextEngine& TextEngine::Get() {
-  static TextEngine engine;
-  return engine;
+// What makes a cache written by another build unusable: the program and
+// the libraries that lay out and draw the glyphs.
+std::string CacheVersion() {
+  return std::string("kalvenor ") + KALVENOR_VERSION + " fonts 1, cairo " + cairo_version_string() + ", harfbuzz " +
+         hb_version_string();
 }
 
-TextEngine::TextEngine()
-    : context_(MakeContext(pango_cairo_font_map_get_default(), CAIRO_HINT_STYLE_NONE, /*antialias=*/true)) {}
-
-PangoContext* TextEngine::DotsContext() {
-  if (dots_context_ == nullptr) {
-    dots_context_ = MakeContext(pango_context_get_font_map(context_), CAIRO_HINT_STYLE_FULL, /*antialias=*/false);
-  }
-  return dots_context_;
+// The fontconfig pattern of a font as text, without what drawing does not
+// read (the character set and languages are most of it), and its file.
+std::string PatternText(FcPattern* pattern, std::string* file, int* index) {
+  FcPattern* copy = FcPatternDuplicate(pattern);
+  FcPatternDel(copy, FC_CHARSET);
+  FcPatternDel(copy, FC_LANG);
+  FcChar8* text = FcNameUnparse(copy);
+  FcPatternDestroy(copy);
+  std::string unparsed = text != nullptr ? reinterpret_cast<char*>(text) : "";
+  free(text);
+  FcChar8* path = nullptr;
+  if (FcPatternGetString(pattern, FC_FILE, 0, &path) == FcResultMatch) *file = reinterpret_cast<char*>(path);
+  if (FcPatternGetInteger(pattern, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
+  return unparsed;
 }
 
-PangoLayout* TextEngine::Layout(const Text& text, const FontState& font, bool dots) {
-  PangoLayout* layout = pango_layout_new(dots ? DotsContext() : context_);
-  std::string utf8 = ToUtf8(text);
-  pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+std::array<double, 4> MatrixOf(cairo_scaled_font_t* font) {
+  cairo_matrix_t m;
+  cairo_scaled_font_get_font_matrix(font, &m);
+  return {m.xx, m.yx, m.xy, m.yy};
+}
+
+std::array<int, 4> OptionsOf(cairo_scaled_font_t* font) {
+  FontOptionsPtr options(cairo_font_options_create());
+  cairo_scaled_font_get_font_options(font, options.get());
+  return {cairo_font_options_get_antialias(options.get()), cairo_font_options_get_subpixel_order(options.get()),
+          cairo_font_options_get_hint_style(options.get()), cairo_font_options_get_hint_metrics(options.get())};
+}
+
+FontOptionsPtr MakeOptions(const std::array<int, 4>& o) {
+  FontOptionsPtr options(cairo_font_options_create());
+  cairo_font_options_set_antialias(options.get(), static_cast<cairo_antialias_t>(o[0]));
+  cairo_font_options_set_subpixel_order(options.get(), static_cast<cairo_subpixel_order_t>(o[1]));
+  cairo_font_options_set_hint_style(options.get(), static_cast<cairo_hint_style_t>(o[2]));
+  cairo_font_options_set_hint_metrics(options.get(), static_cast<cairo_hint_metrics_t>(o[3]));
+  return options;
+}
+
+cairo_matrix_t CairoMatrix(const std::array<double, 4>& m) { return {m[0], m[1], m[2], m[3], 0, 0}; }
+
+// The face cairo makes from a pattern with a file: no font configuration
+// is read for it.
+cairo_font_face_t* FaceOf(const std::string& pattern) {
+  FcPattern* parsed = FcNameParse(reinterpret_cast<const FcChar8*>(pattern.c_str()));
+  if (parsed == nullptr) return nullptr;
+  cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(parsed);
+  FcPatternDestroy(parsed);
+  return face;
+}
+
+std::string Hex(double v) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(std::bit_cast<uint64_t>(v)));
+  return text;
+}
+
+PangoFontDescription* Description(const FontState& font) {
   PangoFontDescription* desc = pango_font_description_new();
   std::string family = ToUtf8(font.Name);
   pango_font_description_set_family(desc, family.c_str());
   pango_font_description_set_size(desc, static_cast<gint>(std::lround(font.Size * PANGO_SCALE)));
   pango_font_description_set_weight(desc, font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   pango_font_description_set_style(desc, font.Italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+  return desc;
+}
+
+}  // namespace
+
+// A font shaped from its file: what it resolved to, and what draws it.
+struct TextEngine::Font {
+  ResolvedFont resolved;
+  std::unique_ptr<ShapingFont> shaping;
+  cairo_font_face_t* face = nullptr;         // made at its first drawing
+  cairo_scaled_font_t* dot_font = nullptr;   // made at its first glyph image
+  std::map<double, std::pair<std::string, std::map<uint32_t, GlyphBits>*>> strikes;  // by dots a point
+
+  ~Font() {
+    if (face != nullptr) cairo_font_face_destroy(face);
+    if (dot_font != nullptr) cairo_scaled_font_destroy(dot_font);
+  }
+};
+
+TextEngine& TextEngine::Get() {
+  static TextEngine engine;
+  return engine;
+}
+
+TextEngine::TextEngine() = default;
+
+PangoContext* TextEngine::DotsContext() {
+  if (dots_context_ == nullptr) {
+    dots_context_ = MakeContext(pango_context_get_font_map(Context()), CAIRO_HINT_STYLE_FULL, /*antialias=*/false);
+  }
+  return dots_context_;
+}
+
+PangoLayout* TextEngine::Layout(const Text& text, const FontState& font, bool dots) {
+  PangoLayout* layout = pango_layout_new(dots ? DotsContext() : Context());
+  std::string utf8 = ToUtf8(text);
+  pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
+  PangoFontDescription* desc = Description(font);
   pango_layout_set_font_description(layout, desc);
   pango_font_description_free(desc);
   if (font.Underline) {
@@ -59,6 +154,104 @@ PangoLayout* TextEngine::Layout(const Text& text, const FontState& font, bool do
     pango_attr_list_unref(attrs);
   }
   return layout;
+}
+
+void TextEngine::Configure(FontSetup setup) {
+  setup_ = std::move(setup);
+  cache_.reset();
+}
+
+FontCache& TextEngine::Cache() {
+  if (cache_ == nullptr) {
+    const bool own = setup_.own_configuration;
+    cache_ = std::make_unique<FontCache>(own ? setup_.cache_folder : "", CacheVersion(),
+                                         own ? FontConfigurationStamp(setup_.conf_path) : "");
+  }
+  return *cache_;
+}
+
+PangoContext* TextEngine::Context() {
+  if (context_ == nullptr) {
+    // Pango reads the font configuration at its first font: the program's
+    // own is made current before.
+    if (setup_.own_configuration) {
+      std::string problem = LoadFontConfiguration(setup_.conf_path, &own_configuration_);
+      if (!problem.empty()) {
+        // Resolved under a configuration short of what was asked: not kept,
+        // so that every job says so.
+        own_configuration_ = false;
+        if (setup_.warn) setup_.warn(problem);
+      }
+    }
+    context_ = MakeContext(pango_cairo_font_map_get_default(), CAIRO_HINT_STYLE_NONE, /*antialias=*/true);
+  }
+  return context_;
+}
+
+std::optional<ResolvedFont> TextEngine::Resolve(const FontState& font, std::vector<std::string>* watched) {
+  PangoContext* context = Context();
+  PangoFontDescription* desc = Description(font);
+  PangoFont* measuring = pango_font_map_load_font(pango_context_get_font_map(context), context, desc);
+  pango_font_description_free(desc);
+  if (measuring == nullptr) return std::nullopt;
+  cairo_scaled_font_t* dots = PANGO_IS_FC_FONT(measuring) ? DotFont(measuring) : nullptr;
+  PangoFont* dot_font = dots != nullptr ? dot_fonts_[measuring].first : nullptr;
+  cairo_scaled_font_t* scaled = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(measuring));
+  std::optional<ResolvedFont> resolved;
+  if (dots != nullptr && scaled != nullptr && PANGO_IS_FC_FONT(dot_font)) {
+    resolved.emplace();
+    std::string file, dot_file;
+    int dot_index = 0;
+    resolved->pattern = PatternText(pango_fc_font_get_pattern(PANGO_FC_FONT(measuring)), &file, &resolved->index);
+    resolved->dot_pattern = PatternText(pango_fc_font_get_pattern(PANGO_FC_FONT(dot_font)), &dot_file, &dot_index);
+    resolved->file = StampOf(file);
+    resolved->matrix = MatrixOf(scaled);
+    resolved->dot_matrix = MatrixOf(dots);
+    resolved->options = OptionsOf(scaled);
+    resolved->dot_options = OptionsOf(dots);
+    // Both must be the same face of a file that is there.
+    if (file.empty() || dot_file != file || dot_index != resolved->index || resolved->file.size < 0) resolved.reset();
+  }
+  g_object_unref(measuring);
+  for (FcStrList* list : {FcConfigGetConfigFiles(nullptr), FcConfigGetFontDirs(nullptr)}) {
+    while (FcChar8* path = list != nullptr ? FcStrListNext(list) : nullptr) {
+      watched->push_back(reinterpret_cast<char*>(path));
+    }
+    if (list != nullptr) FcStrListDone(list);
+  }
+  return resolved;
+}
+
+TextEngine::Font* TextEngine::FastFont(const FontState& font) {
+  auto [entry, fresh] = fast_fonts_.try_emplace(FontKey{font.Name, font.Size, font.Bold, font.Italic});
+  if (!fresh) return entry->second.get();
+  const long size = std::lround(font.Size * PANGO_SCALE);
+  if (size <= 0 || size > (1L << 24)) return nullptr;  // pango's own business
+  const std::string request = ToUtf8(font.Name) + "\n" + std::to_string(size) + (font.Bold ? " bold" : "") +
+                              (font.Italic ? " italic" : "");
+  FontCache& cache = Cache();
+  std::optional<ResolvedFont> resolved;
+  if (const ResolvedFont* known = cache.Find(request)) {
+    resolved = *known;
+  } else {
+    std::vector<std::string> watched;
+    resolved = Resolve(font, &watched);
+    if (!resolved) return nullptr;
+    if (own_configuration_) {
+      cache.Add(request, *resolved, watched);
+      cache.Save();
+    }
+  }
+  if (!cache.problem().empty() && setup_.warn) {
+    setup_.warn("font cache: " + cache.problem() + "; fonts are resolved again at every job");
+    setup_.warn = nullptr;
+  }
+  auto shaping = ShapingFont::Open(*resolved, static_cast<int>(size));
+  if (shaping == nullptr) return nullptr;
+  entry->second = std::make_unique<Font>();
+  entry->second->resolved = std::move(*resolved);
+  entry->second->shaping = std::move(shaping);
+  return entry->second.get();
 }
 
 // A layout's extents are ints of 1/1024 point, so a long text is measured in
@@ -73,6 +266,18 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
   double size = std::max(1.0, std::abs(static_cast<double>(font.Size)));
   size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (PANGO_SCALE * 4 * size), 1.0, 4096.0));
   Measured measured;
+  if (Font* fast_font = !font.Underline && text.size() <= piece ? FastFont(font) : nullptr) {
+    auto fast = std::make_shared<FastText>(FastText{{}, fast_font});
+    if (fast_font->shaping->Shape(text, &fast->shaped)) {
+      measured.width = static_cast<double>(fast->shaped.width) / PANGO_SCALE;
+      measured.height = static_cast<double>(fast->shaped.height) / PANGO_SCALE;
+      if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
+      measured.fast = std::move(fast);
+      if (measured_.size() >= kMaxMeasured) measured_.clear();
+      if (text.size() <= kMaxMeasuredLength) measured_.emplace(std::move(key), measured);
+      return measured;
+    }
+  }
   for (size_t at = 0; at < text.size() || at == 0;) {
     size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
     if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
@@ -92,6 +297,64 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
   return measured;
 }
 
+void TextEngine::ShowFast(cairo_t* cr, const FastText& text) {
+  Font& font = *text.font;
+  if (font.face == nullptr) font.face = FaceOf(font.resolved.pattern);
+  if (font.face == nullptr) return;
+  cairo_set_font_face(cr, font.face);
+  const cairo_matrix_t matrix = CairoMatrix(font.resolved.matrix);
+  cairo_set_font_matrix(cr, &matrix);
+  cairo_set_font_options(cr, MakeOptions(font.resolved.options).get());
+  // Placed as pango's cairo renderer places them, with the characters of
+  // each glyph, so that a PDF's text can be copied and searched.
+  const ShapedText& shaped = text.shaped;
+  const double base_y = static_cast<double>(shaped.baseline) / PANGO_SCALE;
+  std::vector<cairo_glyph_t> glyphs;
+  std::vector<cairo_text_cluster_t> clusters;
+  for (size_t i = 0; i < shaped.glyphs.size(); ++i) {
+    const ShapedText::Glyph& g = shaped.glyphs[i];
+    glyphs.push_back({g.index, static_cast<double>(g.x) / PANGO_SCALE,
+                      g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / PANGO_SCALE});
+    if (i == 0 || g.cluster != shaped.glyphs[i - 1].cluster) {
+      const size_t end = std::find_if(shaped.glyphs.begin() + static_cast<long>(i), shaped.glyphs.end(),
+                                      [&g](const ShapedText::Glyph& n) { return n.cluster != g.cluster; }) -
+                         shaped.glyphs.begin();
+      const uint32_t next = end < shaped.glyphs.size() ? shaped.glyphs[end].cluster : shaped.utf8.size();
+      clusters.push_back({static_cast<int>(next - g.cluster), 0});
+    }
+    ++clusters.back().num_glyphs;
+  }
+  cairo_show_text_glyphs(cr, shaped.utf8.data(), static_cast<int>(shaped.utf8.size()), glyphs.data(),
+                         static_cast<int>(glyphs.size()), clusters.data(), static_cast<int>(clusters.size()),
+                         static_cast<cairo_text_cluster_flags_t>(0));
+}
+
+const GlyphBits& TextEngine::DotGlyph(Font& font, double scale, uint32_t index) {
+  auto& [strike, glyphs] = font.strikes[scale];
+  if (glyphs == nullptr) {
+    const ResolvedFont& r = font.resolved;
+    strike = r.dot_pattern + "\n" + r.file.path + " " + std::to_string(r.file.size) + " " +
+             std::to_string(r.file.mtime_ns) + " " + std::to_string(r.index);
+    for (double v : r.dot_matrix) strike += " " + Hex(v);
+    for (int v : r.dot_options) strike += " " + std::to_string(v);
+    strike += " at " + Hex(scale);
+    glyphs = &Cache().Glyphs(strike);
+  }
+  if (auto known = glyphs->find(index); known != glyphs->end()) return known->second;
+  if (font.dot_font == nullptr) {
+    cairo_font_face_t* face = FaceOf(font.resolved.dot_pattern);
+    const cairo_matrix_t matrix = CairoMatrix(font.resolved.dot_matrix), identity = {1, 0, 0, 1, 0, 0};
+    font.dot_font = cairo_scaled_font_create(face, &matrix, &identity, MakeOptions(font.resolved.dot_options).get());
+    cairo_font_face_destroy(face);
+  }
+  Cache().Grew(strike);
+  return glyphs->emplace(index, DotRenderer::RenderGlyph(font.dot_font, scale, index)).first->second;
+}
+
+void TextEngine::SaveCache() {
+  if (cache_ != nullptr) cache_->Save();
+}
+
 std::shared_ptr<PangoLayout> TextEngine::DotLayout(const Text& text, const FontState& font) {
   return std::shared_ptr<PangoLayout>(Layout(text, font, /*dots=*/true), g_object_unref);
 }
@@ -99,7 +362,7 @@ std::shared_ptr<PangoLayout> TextEngine::DotLayout(const Text& text, const FontS
 cairo_scaled_font_t* TextEngine::DotFont(PangoFont* font) {
   if (auto known = dot_fonts_.find(font); known != dot_fonts_.end()) return known->second.second;
   PangoFontDescription* desc = pango_font_describe(font);
-  PangoFont* dots = pango_font_map_load_font(pango_context_get_font_map(context_), DotsContext(), desc);
+  PangoFont* dots = pango_font_map_load_font(pango_context_get_font_map(Context()), DotsContext(), desc);
   pango_font_description_free(desc);
   cairo_scaled_font_t* scaled = dots != nullptr ? pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(dots)) : nullptr;
   // Both fonts are held, so that neither pointer is reused.
@@ -111,24 +374,28 @@ const std::vector<Text>& TextEngine::Families() {
   if (families_.empty()) {
     PangoFontFamily** list = nullptr;
     int count = 0;
-    pango_font_map_list_families(pango_context_get_font_map(context_), &list, &count);
+    pango_font_map_list_families(pango_context_get_font_map(Context()), &list, &count);
     for (int i = 0; i < count; ++i) families_.push_back(FromUtf8(pango_font_family_get_name(list[i])));
     g_free(list);
   }
   return families_;
 }
 
-void DrawText(cairo_t* cr, const Text& text, const FontState& font, PangoLayout* layout, double x_units,
-              double y_units, double device_per_unit, double units_per_point, uint32_t color) {
-  PangoLayout* own = layout == nullptr ? TextEngine::Get().Layout(text, font) : nullptr;
+void DrawText(cairo_t* cr, const Text& text, const FontState& font, const TextEngine::Measured& measured,
+              double x_units, double y_units, double device_per_unit, double units_per_point, uint32_t color) {
   cairo_save(cr);
   cairo_translate(cr, x_units * device_per_unit, y_units * device_per_unit);
   double device_per_point = device_per_unit * units_per_point;
   cairo_scale(cr, device_per_point, device_per_point);
   SetColor(cr, color);
-  pango_cairo_show_layout(cr, own != nullptr ? own : layout);
+  if (measured.fast != nullptr) {
+    TextEngine::Get().ShowFast(cr, *measured.fast);
+  } else {
+    PangoLayout* own = measured.layout == nullptr ? TextEngine::Get().Layout(text, font) : nullptr;
+    pango_cairo_show_layout(cr, own != nullptr ? own : measured.layout.get());
+    if (own != nullptr) g_object_unref(own);
+  }
   cairo_restore(cr);
-  if (own != nullptr) g_object_unref(own);
 }
 
 int FontCountOfScreen() { return static_cast<int>(TextEngine::Get().Families().size()); }
