@@ -46,7 +46,7 @@ install(TARGETS kalvenor RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Installed as a target, so that the package strips it like the programs.
 install(TARGETS kalvenor-backend RUNTIME DESTINATION lib/cups/backend)
 # A module loaded by path (dlopen), not a library of the linker's search path.
-install(TARGETS kalvenor_net LIBRARY DESTINATION lib/kalvenor)
+install(TARGETS kalvenor_net kalvenor_text LIBRARY DESTINATION lib/kalvenor)
 install(FILES fonts/kalvenor-fonts.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvenor)
 install(FILES ${KALVENOR_PACKAGE_FILES}/kalvenor.1.gz ${KALVENOR_PACKAGE_FILES}/kalvenor-escpos-preview.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

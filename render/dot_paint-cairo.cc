@@ -11,6 +11,7 @@
 #include "render/color.h"
 #include "render/dot_render-cairo.h"
 #include "render/drawing-cairo.h"
+#include "render/pango_text.h"
 
 namespace kalvenor {
 namespace {
@@ -117,47 +118,32 @@ bool Stampable(const TextOp& text, double s) {
   return std::abs(text.font.Size) * s * kTwipsPerPoint <= DotRenderer::kMaxStampedEm;
 }
 
-// A shaped text's glyphs stamped where the PDF has them, as pango's cairo
-// renderer would place them, from the images the engine keeps.
-void StampShapedDots(DotRenderer& dots, const TextOp& text, const TextEngine::FastText& fast, double s) {
-  TextEngine& engine = TextEngine::Get();
-  const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
-  const double base_y = static_cast<double>(fast.shaped.baseline) / PANGO_SCALE;
-  for (const ShapedText::Glyph& g : fast.shaped.glyphs) {
-    const double cx = static_cast<double>(g.x) / PANGO_SCALE;
-    const double cy = g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / PANGO_SCALE;
-    dots.Stamp(engine.DotGlyph(*fast.font, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
-               DotRenderer::DotOf(scale * cy + ty));
-  }
-}
-
 // The glyphs of a text on the dot page, from its measuring layout so that
 // they stand where the PDF has them. False when cairo must draw the text:
 // an underline, a glyph no font has, or letters larger than a receipt's.
-bool PlaceTextDots(const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s,
+bool PlaceTextDots(const TextOp& text, const TextLayout& layout, double s,
                    std::vector<DotRenderer::PlacedGlyph>* glyphs) {
-  TextEngine& engine = TextEngine::Get();
-  if (!Stampable(text, s) || !DotRenderer::Stampable(layout.get())) return false;
-  DotRenderer::PlaceGlyphs(layout.get(), text.x * s, text.y * s, s * kTwipsPerPoint,
-                           [&engine](PangoFont* font) { return engine.DotFont(font); }, glyphs);
+  PangoText& pango = TextEngine::Get().Pango();
+  if (!Stampable(text, s) || !pango.Stampable(layout)) return false;
+  pango.PlaceGlyphs(layout, text.x * s, text.y * s, s * kTwipsPerPoint, glyphs);
   return true;
 }
 
 // A text the dot page leaves to cairo, drawn over its own box.
 void DrawTextWithCairo(DotRenderer& dots, const TextOp& text, double s) {
-  std::shared_ptr<PangoLayout> layout = TextEngine::Get().DotLayout(text.text, text.font);
+  PangoText& pango = TextEngine::Get().Pango();
+  std::shared_ptr<TextLayout> layout = pango.Layout(text.text, text.font, /*dots=*/true);
   const double tx = text.x * s, ty = text.y * s, scale = s * kTwipsPerPoint;
-  PangoRectangle ink;
-  pango_layout_get_extents(layout.get(), &ink, nullptr);
+  const TextBox ink = pango.Ink(*layout);
   const double margin = 4;  // dots the grid fitting may move an outline
-  dots.DrawWithCairo(std::lround(std::floor(tx + scale * ink.x / PANGO_SCALE - margin)),
-                     std::lround(std::floor(ty + scale * ink.y / PANGO_SCALE - margin)),
-                     std::lround(std::ceil(tx + scale * (ink.x + ink.width) / PANGO_SCALE + margin)),
-                     std::lround(std::ceil(ty + scale * (ink.y + ink.height) / PANGO_SCALE + margin)), true,
+  dots.DrawWithCairo(std::lround(std::floor(tx + scale * ink.x / kPangoUnits - margin)),
+                     std::lround(std::floor(ty + scale * ink.y / kPangoUnits - margin)),
+                     std::lround(std::ceil(tx + scale * (ink.x + ink.width) / kPangoUnits + margin)),
+                     std::lround(std::ceil(ty + scale * (ink.y + ink.height) / kPangoUnits + margin)), true,
                      [&](cairo_t* cr) {
                        cairo_translate(cr, tx, ty);
                        cairo_scale(cr, scale, scale);
-                       pango_cairo_show_layout(cr, layout.get());
+                       pango.Show(cr, *layout);
                      });
 }
 
@@ -174,10 +160,12 @@ void DrawLineDots(DotRenderer& dots, const LineOp& line, double s) {
                      });
 }
 
-void DrawTextDots(DotRenderer& dots, const TextOp& text, const std::shared_ptr<PangoLayout>& layout, double s) {
-  if (text.measured.fast != nullptr && Stampable(text, s)) return StampShapedDots(dots, text, *text.measured.fast, s);
+void DrawTextDots(DotRenderer& dots, const TextOp& text, const std::shared_ptr<TextLayout>& layout, double s) {
+  if (text.measured.fast != nullptr && Stampable(text, s)) {
+    return TextEngine::Get().StampFast(dots, *text.measured.fast, text.x * s, text.y * s, s * kTwipsPerPoint);
+  }
   std::vector<DotRenderer::PlacedGlyph> glyphs;
-  if (PlaceTextDots(text, layout, s, &glyphs)) {
+  if (layout != nullptr && PlaceTextDots(text, *layout, s, &glyphs)) {
     dots.DrawGlyphs(glyphs, s * kTwipsPerPoint);
   } else {
     DrawTextWithCairo(dots, text, s);
@@ -220,21 +208,22 @@ DotPage RenderDotPage(const std::vector<DrawOp>& ops, double bottom_twips, const
   // underscore) a dot below its box, where the paper of a picture drawn next
   // would clear what the PDF shows.
   const std::vector<std::pair<size_t, Box>> covering = CoveringBoxes(ops, painted);
-  std::vector<std::pair<const TextOp*, std::shared_ptr<PangoLayout>>> last;
+  std::vector<std::pair<const TextOp*, std::shared_ptr<TextLayout>>> last;
   for (size_t i = 0, next = 0; i < ops.size(); ++i) {
     const DrawOp& op = ops[i];
     while (next < covering.size() && covering[next].first <= i) ++next;
     if (const auto* text = std::get_if<TextOp>(&op)) {
-      std::shared_ptr<PangoLayout> layout = text->measured.layout;
-      PangoRectangle logical{0, 0, 0, 0};
+      std::shared_ptr<TextLayout> layout = text->measured.layout;
+      TextBox logical;
       if (const auto& fast = text->measured.fast) {
         logical.width = fast->shaped.width;
         logical.height = fast->shaped.height;
       } else {
-        if (layout == nullptr) layout.reset(TextEngine::Get().Layout(text->text, text->font), g_object_unref);
-        pango_layout_get_extents(layout.get(), nullptr, &logical);
+        PangoText& pango = TextEngine::Get().Pango();
+        if (layout == nullptr) layout = pango.Layout(text->text, text->font, false);
+        logical = pango.Logical(*layout);
       }
-      const double k = kTwipsPerPoint / PANGO_SCALE;
+      const double k = kTwipsPerPoint / kPangoUnits;
       const Box box{text->x + logical.x * k, text->y + logical.y * k, text->x + (logical.x + logical.width) * k,
                     text->y + (logical.y + logical.height) * k};
       if (std::none_of(covering.begin() + static_cast<long>(next), covering.end(),

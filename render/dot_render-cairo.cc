@@ -67,20 +67,6 @@ InkBox FindInk(const GlyphPixels& pixels, int side) {
 
 }  // namespace
 
-bool DotRenderer::Stampable(PangoLayout* layout) {
-  if (pango_layout_get_attributes(layout) != nullptr) return false;
-  for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
-    for (GSList* r = static_cast<PangoLayoutLine*>(l->data)->runs; r != nullptr; r = r->next) {
-      const PangoGlyphString* glyphs = static_cast<PangoGlyphItem*>(r->data)->glyphs;
-      for (int i = 0; i < glyphs->num_glyphs; ++i) {
-        PangoGlyph g = glyphs->glyphs[i].glyph;
-        if ((g & PANGO_GLYPH_UNKNOWN_FLAG) != 0 && g != (0x20 | PANGO_GLYPH_UNKNOWN_FLAG)) return false;
-      }
-    }
-  }
-  return true;
-}
-
 DotRenderer::~DotRenderer() {
   for (cairo_scaled_font_t* font : fonts_) cairo_scaled_font_destroy(font);
 }
@@ -201,41 +187,6 @@ GlyphBits DotRenderer::RenderGlyph(cairo_scaled_font_t* font, double scale, unsi
     }
     return image;
   }
-}
-
-void DotRenderer::PlaceGlyphs(PangoLayout* layout, double tx, double ty, double scale,
-                              const std::function<cairo_scaled_font_t*(PangoFont*)>& dot_font,
-                              std::vector<PlacedGlyph>* glyphs) {
-  // The positions pango's cairo renderer gives each glyph, in the same
-  // arithmetic, so that every glyph lands on the dot cairo would put it on.
-  PangoLayoutIter* iter = pango_layout_get_iter(layout);
-  do {
-    PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
-    PangoRectangle logical;
-    pango_layout_iter_get_line_extents(iter, nullptr, &logical);
-    const int baseline = pango_layout_iter_get_baseline(iter);
-    int x_off = 0;
-    for (GSList* r = line != nullptr ? line->runs : nullptr; r != nullptr; r = r->next) {
-      const auto* run = static_cast<PangoGlyphItem*>(r->data);
-      cairo_scaled_font_t* font = dot_font(run->item->analysis.font);
-      const double base_x = static_cast<double>(logical.x + x_off) / PANGO_SCALE;
-      const double base_y = static_cast<double>(baseline) / PANGO_SCALE;
-      int x_position = 0;
-      for (int i = 0; i < run->glyphs->num_glyphs; ++i) {
-        const PangoGlyphInfo& info = run->glyphs->glyphs[i];
-        if (font != nullptr && info.glyph != PANGO_GLYPH_EMPTY && (info.glyph & PANGO_GLYPH_UNKNOWN_FLAG) == 0) {
-          const double cx = base_x + static_cast<double>(x_position + info.geometry.x_offset) / PANGO_SCALE;
-          const double cy = info.geometry.y_offset == 0
-                                ? base_y
-                                : base_y + static_cast<double>(info.geometry.y_offset) / PANGO_SCALE;
-          glyphs->push_back(PlacedGlyph{font, info.glyph, RoundHalfUp(scale * cx + tx), RoundHalfUp(scale * cy + ty)});
-        }
-        x_position += info.geometry.width;
-      }
-      x_off += pango_glyph_string_get_width(run->glyphs);
-    }
-  } while (pango_layout_iter_next_line(iter));
-  pango_layout_iter_free(iter);
 }
 
 long DotRenderer::DotOf(double v) { return RoundHalfUp(v); }

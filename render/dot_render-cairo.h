@@ -5,7 +5,6 @@
 #define KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
 
 #include <cairo.h>
-#include <pango/pangocairo.h>
 
 #include <cstdint>
 #include <functional>
@@ -37,24 +36,12 @@ class DotRenderer {
   // glyph images would cost more than the page.
   static constexpr double kMaxStampedEm = 256;
 
-  // True when PlaceGlyphs can place all of `layout`: it has no attributes
-  // (an underline) and no glyph its fonts lack, which pango draws as a box.
-  static bool Stampable(PangoLayout* layout);
-
   // A glyph of a layout at its dot: cairo's glyph `index` of `font`.
   struct PlacedGlyph {
     cairo_scaled_font_t* font;
     unsigned long index;
     long x, y;
   };
-
-  // Appends the glyphs of `layout`, drawn as cairo would with the
-  // transformation translate(tx, ty) then scale(scale): each at the dot its
-  // origin rounds to, in the font `dot_font` gives for the glyph's font (the
-  // same face and size, with the printer's hinting).
-  static void PlaceGlyphs(PangoLayout* layout, double tx, double ty, double scale,
-                          const std::function<cairo_scaled_font_t*(PangoFont*)>& dot_font,
-                          std::vector<PlacedGlyph>* glyphs);
 
   // Stamps `glyphs` (ink over what is there) at `scale` device units a
   // point, rendering the images of those not kept yet.

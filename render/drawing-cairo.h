@@ -5,7 +5,6 @@
 #define KALVENOR_RENDER_DRAWING_CAIRO_H_
 
 #include <cairo.h>
-#include <pango/pangocairo.h>
 
 #include <cstdint>
 #include <functional>
@@ -27,7 +26,9 @@
 namespace kalvenor {
 
 class DotRenderer;
+class PangoText;
 struct PrinterOutput;
+struct TextLayout;
 
 // --- cairo objects -------------------------------------------------------------
 
@@ -66,8 +67,8 @@ struct FontSetup {
 // points, with unhinted metrics so that widths scale exactly. A text in one
 // font of one script is shaped from the font file (shaped_text-hb.h), its
 // font resolved once and kept in the persistent cache; anything else goes
-// through pango (a fallback font, another script, a control character, an
-// underline), whose font configuration is then loaded.
+// through pango (pango_text.h: a fallback font, another script, a control
+// character, an underline, letters too large to stamp on the dot grid).
 class TextEngine {
  public:
   static TextEngine& Get();
@@ -75,10 +76,9 @@ class TextEngine {
   // Takes `setup` for the fonts resolved from now on.
   void Configure(FontSetup setup);
 
-  // Layout of `text` in `font` through pango; the caller unrefs it. With
-  // `dots` its glyphs are outlined for a printer's dot grid (hinted, no
-  // grey edges); glyph positions and metrics stay those of the unhinted layout.
-  PangoLayout* Layout(const Text& text, const FontState& font, bool dots = false);
+  // Pango, loaded at the first call after the font configuration is made
+  // current. Raises "File not found" when it cannot be loaded.
+  PangoText& Pango();
 
   struct Font;
   // A text shaped without pango, in its font.
@@ -92,7 +92,7 @@ class TextEngine {
   // a text measured in pieces, which is laid out again to be drawn).
   struct Measured {
     double width = 0, height = 0;
-    std::shared_ptr<PangoLayout> layout;
+    std::shared_ptr<TextLayout> layout;
     std::shared_ptr<const FastText> fast;
   };
 
@@ -104,31 +104,22 @@ class TextEngine {
   // units are points), as pango would: the same font, glyphs and places.
   void ShowFast(cairo_t* cr, const FastText& text);
 
-  // Glyph `index` of `font` on the dot grid at `scale` dots a point, from
-  // the cache or rendered now and kept.
-  const GlyphBits& DotGlyph(Font& font, double scale, uint32_t index);
+  // Stamps `text` on `dots` where cairo would draw it with the
+  // transformation translate(tx, ty) then scale(scale), from the glyph
+  // images of the cache, rendering and keeping those it lacks.
+  void StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale);
 
   // Writes what the persistent cache learned.
   void SaveCache();
 
-  // The layout of `text` for a printer's dot grid, for the rare text the dot
-  // page leaves to cairo (see DotRenderer::Stampable).
-  std::shared_ptr<PangoLayout> DotLayout(const Text& text, const FontState& font);
-
-  // The same face and size as `font` (of a measuring layout), outlined for a
-  // printer's dot grid: hinted, without grey edges. Null when no such font.
-  cairo_scaled_font_t* DotFont(PangoFont* font);
-
-  // The families the font map offers, in its order.
+  // The families the font configuration offers, in its order.
   const std::vector<Text>& Families();
 
  private:
   TextEngine();
-  PangoContext* Context();
-  PangoContext* DotsContext();
   FontCache& Cache();
   Font* FastFont(const FontState& font);
-  std::optional<ResolvedFont> Resolve(const FontState& font, std::vector<std::string>* watched);
+  const GlyphBits& DotGlyph(Font& font, double scale, uint32_t index);
 
   using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
   using FontKey = std::tuple<Text, float, bool, bool>;
@@ -136,14 +127,11 @@ class TextEngine {
   static constexpr size_t kMaxMeasuredLength = 256;
 
   FontSetup setup_;
-  bool configuration_loaded_ = false;
   bool own_configuration_ = false;
   std::unique_ptr<FontCache> cache_;
-  PangoContext* context_ = nullptr;
-  PangoContext* dots_context_ = nullptr;
+  std::unique_ptr<PangoText> pango_;
   std::vector<Text> families_;
   std::map<MeasureKey, Measured> measured_;
-  std::map<PangoFont*, std::pair<PangoFont*, cairo_scaled_font_t*>> dot_fonts_;
   std::map<FontKey, std::unique_ptr<Font>> fast_fonts_;  // null: pango lays it out
 };
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -305,7 +306,9 @@ std::map<uint32_t, GlyphBits>& FontCache::Glyphs(const std::string& strike) {
 void FontCache::Grew(const std::string& strike) { strikes_[strike].grew = true; }
 
 void FontCache::Save() {
-  if (!Usable()) return;
+  const bool grew = fonts_grew_ || std::any_of(strikes_.begin(), strikes_.end(),
+                                               [](const auto& strike) { return strike.second.grew; });
+  if (!grew || !Usable()) return;
   if (fonts_grew_) {
     fonts_grew_ = false;
     // Another job may have written entries meanwhile: they are kept.

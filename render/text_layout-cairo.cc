@@ -4,7 +4,6 @@
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 #include <hb.h>
-#include <pango/pangofc-font.h>
 
 #include <algorithm>
 #include <bit>
@@ -15,6 +14,7 @@
 #include "render/cairo_printer.h"
 #include "render/dot_render-cairo.h"
 #include "render/drawing-cairo.h"
+#include "render/pango_text.h"
 
 #ifndef KALVENOR_VERSION
 #define KALVENOR_VERSION "unknown"
@@ -23,54 +23,11 @@
 namespace kalvenor {
 namespace {
 
-// A context of `map` at 72 dpi with unhinted metrics and unrounded glyph
-// positions, its outlines hinted in `hint_style`.
-PangoContext* MakeContext(PangoFontMap* map, cairo_hint_style_t hint_style, bool antialias) {
-  PangoContext* context = pango_font_map_create_context(map);
-  pango_cairo_context_set_resolution(context, 72.0);
-  FontOptionsPtr options(cairo_font_options_create());
-  cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_OFF);
-  cairo_font_options_set_hint_style(options.get(), hint_style);
-  if (!antialias) cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_NONE);
-  pango_cairo_context_set_font_options(context, options.get());
-  pango_context_set_round_glyph_positions(context, FALSE);
-  return context;
-}
-
 // What makes a cache written by another build unusable: the program and
 // the libraries that lay out and draw the glyphs.
 std::string CacheVersion() {
   return std::string("kalvenor ") + KALVENOR_VERSION + " fonts 1, cairo " + cairo_version_string() + ", harfbuzz " +
          hb_version_string();
-}
-
-// The fontconfig pattern of a font as text, without what drawing does not
-// read (the character set and languages are most of it), and its file.
-std::string PatternText(FcPattern* pattern, std::string* file, int* index) {
-  FcPattern* copy = FcPatternDuplicate(pattern);
-  FcPatternDel(copy, FC_CHARSET);
-  FcPatternDel(copy, FC_LANG);
-  FcChar8* text = FcNameUnparse(copy);
-  FcPatternDestroy(copy);
-  std::string unparsed = text != nullptr ? reinterpret_cast<char*>(text) : "";
-  free(text);
-  FcChar8* path = nullptr;
-  if (FcPatternGetString(pattern, FC_FILE, 0, &path) == FcResultMatch) *file = reinterpret_cast<char*>(path);
-  if (FcPatternGetInteger(pattern, FC_INDEX, 0, index) != FcResultMatch) *index = 0;
-  return unparsed;
-}
-
-std::array<double, 4> MatrixOf(cairo_scaled_font_t* font) {
-  cairo_matrix_t m;
-  cairo_scaled_font_get_font_matrix(font, &m);
-  return {m.xx, m.yx, m.xy, m.yy};
-}
-
-std::array<int, 4> OptionsOf(cairo_scaled_font_t* font) {
-  FontOptionsPtr options(cairo_font_options_create());
-  cairo_scaled_font_get_font_options(font, options.get());
-  return {cairo_font_options_get_antialias(options.get()), cairo_font_options_get_subpixel_order(options.get()),
-          cairo_font_options_get_hint_style(options.get()), cairo_font_options_get_hint_metrics(options.get())};
 }
 
 FontOptionsPtr MakeOptions(const std::array<int, 4>& o) {
@@ -100,16 +57,6 @@ std::string Hex(double v) {
   return text;
 }
 
-PangoFontDescription* Description(const FontState& font) {
-  PangoFontDescription* desc = pango_font_description_new();
-  std::string family = ToUtf8(font.Name);
-  pango_font_description_set_family(desc, family.c_str());
-  pango_font_description_set_size(desc, static_cast<gint>(std::lround(font.Size * PANGO_SCALE)));
-  pango_font_description_set_weight(desc, font.Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-  pango_font_description_set_style(desc, font.Italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
-  return desc;
-}
-
 }  // namespace
 
 // A font shaped from its file: what it resolved to, and what draws it.
@@ -133,45 +80,13 @@ TextEngine& TextEngine::Get() {
 
 TextEngine::TextEngine() = default;
 
-PangoContext* TextEngine::DotsContext() {
-  if (dots_context_ == nullptr) {
-    dots_context_ = MakeContext(pango_context_get_font_map(Context()), CAIRO_HINT_STYLE_FULL, /*antialias=*/false);
-  }
-  return dots_context_;
-}
-
-PangoLayout* TextEngine::Layout(const Text& text, const FontState& font, bool dots) {
-  PangoLayout* layout = pango_layout_new(dots ? DotsContext() : Context());
-  std::string utf8 = ToUtf8(text);
-  pango_layout_set_text(layout, utf8.data(), static_cast<int>(utf8.size()));
-  PangoFontDescription* desc = Description(font);
-  pango_layout_set_font_description(layout, desc);
-  pango_font_description_free(desc);
-  if (font.Underline) {
-    PangoAttrList* attrs = pango_attr_list_new();
-    pango_attr_list_insert(attrs, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
-    pango_layout_set_attributes(layout, attrs);
-    pango_attr_list_unref(attrs);
-  }
-  return layout;
-}
-
 void TextEngine::Configure(FontSetup setup) {
   setup_ = std::move(setup);
   cache_.reset();
 }
 
-FontCache& TextEngine::Cache() {
-  if (cache_ == nullptr) {
-    const bool own = setup_.own_configuration;
-    cache_ = std::make_unique<FontCache>(own ? setup_.cache_folder : "", CacheVersion(),
-                                         own ? FontConfigurationStamp(setup_.conf_path) : "");
-  }
-  return *cache_;
-}
-
-PangoContext* TextEngine::Context() {
-  if (context_ == nullptr) {
+PangoText& TextEngine::Pango() {
+  if (pango_ == nullptr) {
     // Pango reads the font configuration at its first font: the program's
     // own is made current before.
     if (setup_.own_configuration) {
@@ -183,49 +98,29 @@ PangoContext* TextEngine::Context() {
         if (setup_.warn) setup_.warn(problem);
       }
     }
-    context_ = MakeContext(pango_cairo_font_map_get_default(), CAIRO_HINT_STYLE_NONE, /*antialias=*/true);
+    std::string error;
+    pango_ = MakePangoText(&error);
+    if (pango_ == nullptr) {
+      if (setup_.warn) setup_.warn("no text layout: " + error);
+      throw RunTimeError(kFileNotFound);
+    }
   }
-  return context_;
+  return *pango_;
 }
 
-std::optional<ResolvedFont> TextEngine::Resolve(const FontState& font, std::vector<std::string>* watched) {
-  PangoContext* context = Context();
-  PangoFontDescription* desc = Description(font);
-  PangoFont* measuring = pango_font_map_load_font(pango_context_get_font_map(context), context, desc);
-  pango_font_description_free(desc);
-  if (measuring == nullptr) return std::nullopt;
-  cairo_scaled_font_t* dots = PANGO_IS_FC_FONT(measuring) ? DotFont(measuring) : nullptr;
-  PangoFont* dot_font = dots != nullptr ? dot_fonts_[measuring].first : nullptr;
-  cairo_scaled_font_t* scaled = pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(measuring));
-  std::optional<ResolvedFont> resolved;
-  if (dots != nullptr && scaled != nullptr && PANGO_IS_FC_FONT(dot_font)) {
-    resolved.emplace();
-    std::string file, dot_file;
-    int dot_index = 0;
-    resolved->pattern = PatternText(pango_fc_font_get_pattern(PANGO_FC_FONT(measuring)), &file, &resolved->index);
-    resolved->dot_pattern = PatternText(pango_fc_font_get_pattern(PANGO_FC_FONT(dot_font)), &dot_file, &dot_index);
-    resolved->file = StampOf(file);
-    resolved->matrix = MatrixOf(scaled);
-    resolved->dot_matrix = MatrixOf(dots);
-    resolved->options = OptionsOf(scaled);
-    resolved->dot_options = OptionsOf(dots);
-    // Both must be the same face of a file that is there.
-    if (file.empty() || dot_file != file || dot_index != resolved->index || resolved->file.size < 0) resolved.reset();
+FontCache& TextEngine::Cache() {
+  if (cache_ == nullptr) {
+    const bool own = setup_.own_configuration;
+    cache_ = std::make_unique<FontCache>(own ? setup_.cache_folder : "", CacheVersion(),
+                                         own ? FontConfigurationStamp(setup_.conf_path) : "");
   }
-  g_object_unref(measuring);
-  for (FcStrList* list : {FcConfigGetConfigFiles(nullptr), FcConfigGetFontDirs(nullptr)}) {
-    while (FcChar8* path = list != nullptr ? FcStrListNext(list) : nullptr) {
-      watched->push_back(reinterpret_cast<char*>(path));
-    }
-    if (list != nullptr) FcStrListDone(list);
-  }
-  return resolved;
+  return *cache_;
 }
 
 TextEngine::Font* TextEngine::FastFont(const FontState& font) {
   auto [entry, fresh] = fast_fonts_.try_emplace(FontKey{font.Name, font.Size, font.Bold, font.Italic});
   if (!fresh) return entry->second.get();
-  const long size = std::lround(font.Size * PANGO_SCALE);
+  const long size = std::lround(font.Size * kPangoUnits);
   if (size <= 0 || size > (1L << 24)) return nullptr;  // pango's own business
   const std::string request = ToUtf8(font.Name) + "\n" + std::to_string(size) + (font.Bold ? " bold" : "") +
                               (font.Italic ? " italic" : "");
@@ -235,7 +130,7 @@ TextEngine::Font* TextEngine::FastFont(const FontState& font) {
     resolved = *known;
   } else {
     std::vector<std::string> watched;
-    resolved = Resolve(font, &watched);
+    resolved = Pango().Resolve(font, &watched);
     if (!resolved) return nullptr;
     if (own_configuration_) {
       cache.Add(request, *resolved, watched);
@@ -264,13 +159,13 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
   MeasureKey key{text, font.Name, font.Size, font.Bold, font.Italic, font.Underline};
   if (auto known = measured_.find(key); known != measured_.end()) return known->second;
   double size = std::max(1.0, std::abs(static_cast<double>(font.Size)));
-  size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (PANGO_SCALE * 4 * size), 1.0, 4096.0));
+  size_t piece = static_cast<size_t>(std::clamp((1 << 30) / (kPangoUnits * 4 * size), 1.0, 4096.0));
   Measured measured;
   if (Font* fast_font = !font.Underline && text.size() <= piece ? FastFont(font) : nullptr) {
     auto fast = std::make_shared<FastText>(FastText{{}, fast_font});
     if (fast_font->shaping->Shape(text, &fast->shaped)) {
-      measured.width = static_cast<double>(fast->shaped.width) / PANGO_SCALE;
-      measured.height = static_cast<double>(fast->shaped.height) / PANGO_SCALE;
+      measured.width = static_cast<double>(fast->shaped.width) / kPangoUnits;
+      measured.height = static_cast<double>(fast->shaped.height) / kPangoUnits;
       if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
       measured.fast = std::move(fast);
       if (measured_.size() >= kMaxMeasured) measured_.clear();
@@ -281,13 +176,11 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
   for (size_t at = 0; at < text.size() || at == 0;) {
     size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
     if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
-    std::shared_ptr<PangoLayout> layout(Layout(n == text.size() ? text : text.substr(at, n), font),
-                                        g_object_unref);
-    PangoRectangle logical;
-    pango_layout_get_extents(layout.get(), nullptr, &logical);
+    std::shared_ptr<TextLayout> layout = Pango().Layout(n == text.size() ? text : text.substr(at, n), font, false);
+    const TextBox logical = Pango().Logical(*layout);
     if (n == text.size()) measured.layout = std::move(layout);
-    measured.width += static_cast<double>(logical.width) / PANGO_SCALE;
-    measured.height = std::max(measured.height, static_cast<double>(logical.height) / PANGO_SCALE);
+    measured.width += static_cast<double>(logical.width) / kPangoUnits;
+    measured.height = std::max(measured.height, static_cast<double>(logical.height) / kPangoUnits);
     if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
     at += n;
     if (n == 0) break;
@@ -308,13 +201,13 @@ void TextEngine::ShowFast(cairo_t* cr, const FastText& text) {
   // Placed as pango's cairo renderer places them, with the characters of
   // each glyph, so that a PDF's text can be copied and searched.
   const ShapedText& shaped = text.shaped;
-  const double base_y = static_cast<double>(shaped.baseline) / PANGO_SCALE;
+  const double base_y = static_cast<double>(shaped.baseline) / kPangoUnits;
   std::vector<cairo_glyph_t> glyphs;
   std::vector<cairo_text_cluster_t> clusters;
   for (size_t i = 0; i < shaped.glyphs.size(); ++i) {
     const ShapedText::Glyph& g = shaped.glyphs[i];
-    glyphs.push_back({g.index, static_cast<double>(g.x) / PANGO_SCALE,
-                      g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / PANGO_SCALE});
+    glyphs.push_back({g.index, static_cast<double>(g.x) / kPangoUnits,
+                      g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / kPangoUnits});
     if (i == 0 || g.cluster != shaped.glyphs[i - 1].cluster) {
       const size_t end = std::find_if(shaped.glyphs.begin() + static_cast<long>(i), shaped.glyphs.end(),
                                       [&g](const ShapedText::Glyph& n) { return n.cluster != g.cluster; }) -
@@ -351,33 +244,22 @@ const GlyphBits& TextEngine::DotGlyph(Font& font, double scale, uint32_t index) 
   return glyphs->emplace(index, DotRenderer::RenderGlyph(font.dot_font, scale, index)).first->second;
 }
 
+void TextEngine::StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale) {
+  const double base_y = static_cast<double>(text.shaped.baseline) / kPangoUnits;
+  for (const ShapedText::Glyph& g : text.shaped.glyphs) {
+    const double cx = static_cast<double>(g.x) / kPangoUnits;
+    const double cy = g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / kPangoUnits;
+    dots.Stamp(DotGlyph(*text.font, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
+               DotRenderer::DotOf(scale * cy + ty));
+  }
+}
+
 void TextEngine::SaveCache() {
   if (cache_ != nullptr) cache_->Save();
 }
 
-std::shared_ptr<PangoLayout> TextEngine::DotLayout(const Text& text, const FontState& font) {
-  return std::shared_ptr<PangoLayout>(Layout(text, font, /*dots=*/true), g_object_unref);
-}
-
-cairo_scaled_font_t* TextEngine::DotFont(PangoFont* font) {
-  if (auto known = dot_fonts_.find(font); known != dot_fonts_.end()) return known->second.second;
-  PangoFontDescription* desc = pango_font_describe(font);
-  PangoFont* dots = pango_font_map_load_font(pango_context_get_font_map(Context()), DotsContext(), desc);
-  pango_font_description_free(desc);
-  cairo_scaled_font_t* scaled = dots != nullptr ? pango_cairo_font_get_scaled_font(PANGO_CAIRO_FONT(dots)) : nullptr;
-  // Both fonts are held, so that neither pointer is reused.
-  dot_fonts_.emplace(static_cast<PangoFont*>(g_object_ref(font)), std::make_pair(dots, scaled));
-  return scaled;
-}
-
 const std::vector<Text>& TextEngine::Families() {
-  if (families_.empty()) {
-    PangoFontFamily** list = nullptr;
-    int count = 0;
-    pango_font_map_list_families(pango_context_get_font_map(Context()), &list, &count);
-    for (int i = 0; i < count; ++i) families_.push_back(FromUtf8(pango_font_family_get_name(list[i])));
-    g_free(list);
-  }
+  if (families_.empty()) families_ = Pango().Families();
   return families_;
 }
 
@@ -391,9 +273,8 @@ void DrawText(cairo_t* cr, const Text& text, const FontState& font, const TextEn
   if (measured.fast != nullptr) {
     TextEngine::Get().ShowFast(cr, *measured.fast);
   } else {
-    PangoLayout* own = measured.layout == nullptr ? TextEngine::Get().Layout(text, font) : nullptr;
-    pango_cairo_show_layout(cr, own != nullptr ? own : measured.layout.get());
-    if (own != nullptr) g_object_unref(own);
+    PangoText& pango = TextEngine::Get().Pango();
+    pango.Show(cr, measured.layout != nullptr ? *measured.layout : *pango.Layout(text, font, false));
   }
   cairo_restore(cr);
 }
