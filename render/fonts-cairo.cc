@@ -35,7 +35,6 @@ std::string FontConfigurationStamp(const std::string& conf_path) {
     hash = (hash ^ 0xFF) * 1099511628211u;
   };
   add(kBaseFontConfiguration);
-  add(conf_path);
   std::string aliases;
   int err = 0;
   if (!conf_path.empty()) ReadOrdinaryFile(conf_path, 1L << 20, &aliases, &err);

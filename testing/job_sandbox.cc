@@ -129,7 +129,8 @@ JobSandbox::JobSandbox() {
          {"KALVENOR_DRIVE_H", sandbox.Path("H")},
          {"KALVENOR_PRINTER_DIR", sandbox.Path("printers")},
          {"KALVENOR_DEFAULT_PRINTER", "OFICINA"},
-         {"KALVENOR_TRACE", sandbox.Path("trace.jsonl")}};
+         {"KALVENOR_TRACE", sandbox.Path("trace.jsonl")},
+         {"XDG_CACHE_HOME", cache_home.Path("cache")}};
 }
 
 std::string JobSandbox::Example(const std::string& name) {

@@ -63,6 +63,7 @@ class JobSandbox {
   std::set<std::string> Files() const;
 
   Sandbox sandbox;
+  Sandbox cache_home;  // the program's font cache, apart from the files a job writes
   std::map<std::string, std::string> env;
 };
 

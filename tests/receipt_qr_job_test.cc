@@ -96,6 +96,9 @@ TEST(ReceiptQrJobTest, AMissingNetworkModuleIsReported) {
   const std::string program = job.sandbox.Path("bin/kalvenor");
   WriteBytes(program, ReadBytes(KALVENOR_BINARY));
   ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+  const std::string binary = KALVENOR_BINARY;
+  WriteBytes(job.sandbox.Path("bin/kalvenor-text.so"),
+             ReadBytes(binary.substr(0, binary.rfind('/')) + "/kalvenor-text.so"));
   ProgramRun run = ReceiptJob(job, JobSandbox::Example("R-001234.csv"));
   run.program = program;
   run.env[kQrServiceVariable] = "http://127.0.0.1:9/";
