@@ -1,38 +1,47 @@
 #!/usr/bin/env bash
-# Times the whole Kalvenor job on an ESC/POS receipt printer, on the slip of
-# bench/job_bench.sh (three-copy PAMI slip, 30 item lines, EAN, Code 128 and
-# the built-in QR code; two receipts):
-#   1. one hyperfine run:
-#        kalvenor, ESC/POS folder printer   two .prn streams (576 dots, 203 dpi)
-#        kalvenor, PDF folder printer       two PDFs
-#        floor: libraries and fonts         bench/floor.cc: the program's libraries
-#        floor: text laid out                 and font configuration, then the text
-#        floor: text in two PDFs              laid out, then also drawn in two PDFs
-#        cupsfilter                         CUPS's text-to-PDF of the slip's text alone
-#        paps                               pango's text to PostScript of the text alone
+# Times the whole Kalvenor job on the slip of bench/job_bench.sh (three-copy
+# PAMI slip, 30 item lines, EAN, Code 128 and the built-in QR; two receipts):
+#   1. one hyperfine run, each command after its own preparation:
+#        kalvenor, ESC/POS, warm cache   two .prn streams (576 dots, 203 dpi)
+#        kalvenor, PDF, warm cache       two PDFs
+#        kalvenor, ESC/POS, cold cache   the same with the font cache emptied
+#        kalvenor, PDF, cold cache         before every run
+#        [the same jobs with the program of REV, built here: the baseline]
+#        cupsfilter                      CUPS's text-to-PDF of the slip's text alone
+#        paps                            pango's text to PostScript of the text alone
+#                                          (CP437, DejaVu Sans Mono 9)
 #      with each median's ratio to cupsfilter and to paps, the peak memory
-#      of the jobs and the floor, and their instructions (bench/instructions.sh). The
-#      floors are what no job can undercut: one of an ESC/POS printer lays
-#      out its text at least, one of a PDF printer also draws two PDFs.
+#      of the jobs, the libraries each warm job loads, and their
+#      instructions (bench/instructions.sh). The trace must show the
+#      barcodes drawn, and the streams must read as good ESC/POS.
 #   2. through CUPS (root): from start until the stand-in ESC/POS printer
 #      (testing/fake_status_printer.py behind a raw queue) has received the last
 #      byte of the last receipt, against `lp` of the slip's text on the
 #      cups-pdf queue KALVENOR-COMANDERA until its PDF is complete
 #      (bench/cups_wait.sh). Both queues live on cupsds of their own on
 #      127.0.0.1, so this machine's queues and /etc/cups stay as they are.
-#   bench/escpos_bench.sh [runs] [cups-runs]   (default 20 and 10, after warm-up runs)
+#   bench/escpos_bench.sh [runs] [cups-runs] [REV]   (default 30 and 10, after warm-up runs)
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/cupsd-conf.sh"
 build=${KALVENOR_BUILD:-$root/build-bench}
-runs=${1:-20}
+runs=${1:-30}
 cups_runs=${2:-10}
+baseline=${3:-}
 for tool in hyperfine cupsfilter paps python3; do
   command -v "$tool" >/dev/null || { echo "escpos_bench: $tool missing (scripts/setup.sh)" >&2; exit 1; }
 done
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target kalvenor kalvenor_floor >/dev/null
+if [ -n "$baseline" ]; then
+  # The program of REV, from a worktree of its own, built once per revision.
+  rev=$(git -C "$root" rev-parse --short "$baseline")
+  base_src="$root/build-baseline-$rev/src" base_build="$root/build-baseline-$rev/build"
+  [ -d "$base_src" ] || git -C "$root" worktree add --detach "$base_src" "$rev" >/dev/null 2>&1
+  cmake -S "$base_src" -B "$base_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$base_build" -j2 --target kalvenor >/dev/null
+fi
 
 source "$root/bench/sample_box.sh"
 mkdir -p "$box/printer"
@@ -43,40 +52,65 @@ cleanup() {
   rm -rf "$box"
 }
 trap cleanup EXIT
-kalvenor="$build/kalvenor '\\VENTAS\\C0001234.TXT' '\\VENTAS\\LOG.TXT' N S"
+args="'\\VENTAS\\C0001234.TXT' '\\VENTAS\\LOG.TXT' N S"
+kalvenor="$build/kalvenor $args"
 
-# The job must print what the benchmark claims: two receipts, each stream
-# read strictly.
+# The job must print what the benchmark claims: two receipts with their
+# symbols, each stream read strictly.
 "$box/prepare"
-KALVENOR_PRINTER_DIR="$box/escpos" "${job[@]}"
+KALVENOR_TRACE="$box/trace.jsonl" KALVENOR_PRINTER_DIR="$box/escpos" "${job[@]}"
+python3 "$root/bench/check_symbols.py" "$box/trace.jsonl" escpos_bench
 for prn in "$box"/escpos/COMANDERA/000001.prn "$box"/escpos/COMANDERA/000002.prn; do
   python3 "$root/scripts/escpos_page.py" "$prn" >/dev/null \
     || { echo "escpos_bench: $prn is not a good ESC/POS stream" >&2; exit 1; }
 done
+rm -f "$box/trace.jsonl"
 
-floor_args="$box/slip-text.txt $build/kalvenor-fonts.conf"
+# What each job loads with a warm cache: its libraries, as the dynamic
+# loader names them. No pango, curl or GTK.
+loaded() { "$box/prepare"; LD_DEBUG=files "$@" 2>&1 >/dev/null | sed -n 's/^ *[0-9]*: *file=\([^ ]*\).*/\1/p' | sort -u; }
+echo "== libraries of each job with a warm cache" >&2
+for kind in escpos pdf; do
+  libs=$(KALVENOR_PRINTER_DIR="$box/$kind" loaded "${job[@]}")
+  echo "  $kind: $(wc -l <<<"$libs") libraries: $(tr '\n' ' ' <<<"$libs")" >&2
+  if grep -E 'pango|curl|gtk|kalvenor-text|kalvenor-net' <<<"$libs" >&2; then
+    echo "escpos_bench: the warm $kind job loads the above" >&2
+    exit 1
+  fi
+done
+
+commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
+  --command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor"
+  --command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
+  --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor")
+if [ -n "$baseline" ]; then
+  commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $base_build/kalvenor $args"
+    --command-name "kalvenor $rev, PDF" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $base_build/kalvenor $args")
+fi
+peers=$((${#commands[@]} / 4 + 1))
+commands+=(--command-name "cupsfilter -m application/pdf (text)" --prepare "$box/prepare"
+  "cupsfilter -m application/pdf $box/slip-text.txt"
+  --command-name "paps, CP437, DejaVu Sans Mono 9 (text)" --prepare "$box/prepare"
+  "paps --encoding=CP437 --font=\"DejaVu Sans Mono 9\" $box/slip-text-437.txt")
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== whole job on folder printers, $runs runs" >&2
-hyperfine -N --warmup 3 --runs "$runs" --prepare "$box/prepare" --export-json "$box/folder.json" \
-  --command-name "kalvenor, ESC/POS folder printer" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor" \
-  --command-name "kalvenor, PDF folder printer" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor" \
-  --command-name "floor: libraries and fonts" "$build/kalvenor_floor start $floor_args" \
-  --command-name "floor: text laid out" "$build/kalvenor_floor layout $floor_args" \
-  --command-name "floor: text in two PDFs" "$build/kalvenor_floor pdf $floor_args" \
-  --command-name "cupsfilter -m application/pdf (text)" "cupsfilter -m application/pdf $box/slip-text.txt" \
-  --command-name "paps (text)" "paps $box/slip-text.txt" >&2
+hyperfine -N --warmup 3 --runs "$runs" --export-json "$box/folder.json" "${commands[@]}" >&2
 grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench: the job failed" >&2; exit 1; }
 echo
 echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
   "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
-# Peak memory (resident set) of one run of each job and of the last floor.
-peak() { "$box/prepare"; /usr/bin/time -f %M -o "$box/mem" "$@" >/dev/null 2>&1; cat "$box/mem"; }
-m1=$(KALVENOR_PRINTER_DIR="$box/escpos" peak "${job[@]}")
-m2=$(KALVENOR_PRINTER_DIR="$box/pdf" peak "${job[@]}")
-m5=$(peak $build/kalvenor_floor pdf $floor_args)
-python3 "$root/bench/report.py" "$box/folder.json" vs=6,7 1="$m1" 2="$m2" 5="$m5"
+# Peak memory (resident set) of one run of each job.
+peak() { "$1"; shift; /usr/bin/time -f %M -o "$box/mem" "$@" >/dev/null 2>&1; cat "$box/mem"; }
+memory=()
+i=1
+for prepare in prepare prepare prepare-cold prepare-cold; do
+  kind=$([ $((i % 2)) -eq 1 ] && echo escpos || echo pdf)
+  memory+=("$i=$(KALVENOR_PRINTER_DIR="$box/$kind" peak "$box/$prepare" "${job[@]}")")
+  i=$((i + 1))
+done
+python3 "$root/bench/report.py" "$box/folder.json" vs=$peers,$((peers + 1)) "${memory[@]}"
 
-# Instructions (callgrind) of each job and of the floor.
+# Instructions (callgrind) of each job.
 echo
 "$root/bench/instructions.sh" "$build"
 

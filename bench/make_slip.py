@@ -5,6 +5,7 @@
   make_slip.py lines N OUT           a slip of about N lines in many sections
   make_slip.py text IN OUT           the printable text of a slip (UTF-8), the
                                      input of the text-only peers
+  make_slip.py text437 IN OUT        the same in code page 437
 
 Every slip line is "<section digit><line code> <text>", the text at most 42
 characters. The first section carries the header, the upper block and the
@@ -106,11 +107,11 @@ def write_slip(rows, path):
         f.write("".join(r + "\r\n" for r in rows).encode("cp437"))
 
 
-def printable_text(slip_path, out_path):
+def printable_text(slip_path, out_path, encoding="utf-8"):
     """The slip's text columns, as a text-only printer would get them."""
     with open(slip_path, "rb") as f:
         lines = f.read().decode("cp437").split("\r\n")
-    with open(out_path, "w", encoding="utf-8") as f:
+    with open(out_path, "w", encoding=encoding) as f:
         for l in lines:
             if len(l) >= 4:
                 f.write(l[4:46] + "\n")
@@ -123,6 +124,8 @@ def main(argv):
         write_slip(many(int(argv[2])), argv[3])
     elif len(argv) == 4 and argv[1] == "text":
         printable_text(argv[2], argv[3])
+    elif len(argv) == 4 and argv[1] == "text437":
+        printable_text(argv[2], argv[3], "cp437")
     else:
         sys.exit(__doc__)
 
