@@ -128,6 +128,7 @@ class TextEngine {
 
   FontSetup setup_;
   bool own_configuration_ = false;
+  bool cache_problem_told_ = false;
   std::unique_ptr<FontCache> cache_;
   std::unique_ptr<PangoText> pango_;
   std::vector<Text> families_;

@@ -137,9 +137,9 @@ TextEngine::Font* TextEngine::FastFont(const FontState& font) {
       cache.Save();
     }
   }
-  if (!cache.problem().empty() && setup_.warn) {
+  if (!cache.problem().empty() && !cache_problem_told_ && setup_.warn) {
+    cache_problem_told_ = true;
     setup_.warn("font cache: " + cache.problem() + "; fonts are resolved again at every job");
-    setup_.warn = nullptr;
   }
   auto shaping = ShapingFont::Open(*resolved, static_cast<int>(size));
   if (shaping == nullptr) return nullptr;
