@@ -68,7 +68,7 @@ rm -f "$box/trace.jsonl"
 
 # What each job loads with a warm cache: its libraries, as the dynamic
 # loader names them. No pango, curl or GTK.
-loaded() { "$box/prepare"; LD_DEBUG=files "$@" 2>&1 >/dev/null | sed -n 's/^ *[0-9]*: *file=\([^ ]*\).*/\1/p' | sort -u; }
+loaded() { "$box/prepare"; LD_DEBUG=files "$@" 2>&1 >/dev/null | sed -n 's/^[[:space:]]*[0-9]*:[[:space:]]*file=\([^ ;]*\).*/\1/p' | sort -u; }
 echo "== libraries of each job with a warm cache" >&2
 for kind in escpos pdf; do
   libs=$(KALVENOR_PRINTER_DIR="$box/$kind" loaded "${job[@]}")
@@ -87,7 +87,7 @@ if [ -n "$baseline" ]; then
   commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $base_build/kalvenor $args"
     --command-name "kalvenor $rev, PDF" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $base_build/kalvenor $args")
 fi
-peers=$((${#commands[@]} / 4 + 1))
+peers=$((${#commands[@]} / 5 + 1))  # five words a command
 commands+=(--command-name "cupsfilter -m application/pdf (text)" --prepare "$box/prepare"
   "cupsfilter -m application/pdf $box/slip-text.txt"
   --command-name "paps, CP437, DejaVu Sans Mono 9 (text)" --prepare "$box/prepare"

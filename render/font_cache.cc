@@ -220,6 +220,8 @@ std::string FontCache::FontsBody() const {
     for (double v : font.dot_matrix) w.F64(v);
     for (int v : font.options) w.I64(v);
     for (int v : font.dot_options) w.I64(v);
+    w.F64(font.x_scale);
+    w.F64(font.y_scale);
   }
   return w.out();
 }
@@ -242,6 +244,8 @@ bool FontCache::ParseFonts(const std::string& body) {
     for (double& v : font.dot_matrix) v = r.F64();
     for (int& v : font.options) v = r.Int(0, 16);
     for (int& v : font.dot_options) v = r.Int(0, 16);
+    font.x_scale = r.F64();
+    font.y_scale = r.F64();
     fonts.emplace(std::move(request), std::move(font));
   }
   if (!r.AtEnd()) return false;
@@ -265,9 +269,9 @@ const ResolvedFont* FontCache::Find(const std::string& request) {
   auto found = fonts_.find(request);
   if (found == fonts_.end()) return nullptr;
   const FileStamp& file = found->second.file;
-  auto [checked, fresh] = font_files_ok_.emplace(file.path, false);
-  if (fresh) checked->second = StampOf(file.path) == file;
-  return checked->second ? &found->second : nullptr;
+  auto [now, fresh] = font_files_.try_emplace(file.path);
+  if (fresh) now->second = StampOf(file.path);
+  return now->second == file ? &found->second : nullptr;
 }
 
 void FontCache::Add(const std::string& request, const ResolvedFont& font, const std::vector<std::string>& watched) {
@@ -277,7 +281,7 @@ void FontCache::Add(const std::string& request, const ResolvedFont& font, const 
   if (stamps != watched_) fonts_.clear();  // made under other files: none of it holds
   watched_ = std::move(stamps);
   fonts_[request] = font;
-  font_files_ok_[font.file.path] = StampOf(font.file.path) == font.file;
+  font_files_[font.file.path] = StampOf(font.file.path);
   fonts_grew_ = true;
 }
 

@@ -38,6 +38,9 @@ struct ResolvedFont {
   int index = 0;                       // face in the file
   std::array<double, 4> matrix{};      // font matrix xx, yx, xy, yy, in points
   std::array<double, 4> dot_matrix{};
+  // The scale factors of the face's own matrix (a synthetic oblique's shear
+  // leaves both at 1), which pango divides out of the size when it shapes.
+  double x_scale = 1, y_scale = 1;
   // Cairo's font options of each: antialias, subpixel order, hint style,
   // hint metrics.
   std::array<int, 4> options{};
@@ -104,7 +107,7 @@ class FontCache {
   bool fonts_loaded_ = false, fonts_grew_ = false;
   std::map<std::string, ResolvedFont> fonts_;
   std::vector<FileStamp> watched_;
-  std::map<std::string, bool> font_files_ok_;  // font files checked this run
+  std::map<std::string, FileStamp> font_files_;  // font files as this run found them
   std::map<std::string, Strike> strikes_;
 };
 

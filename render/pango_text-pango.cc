@@ -64,6 +64,18 @@ std::string PatternText(FcPattern* pattern, std::string* file, int* index) {
   return unparsed;
 }
 
+// The scale factors of the pattern's matrix, as pango takes them out of the
+// size it shapes at.
+void MatrixScale(FcPattern* pattern, double* x_scale, double* y_scale) {
+  FcMatrix m;
+  FcMatrixInit(&m);
+  FcMatrix* each = nullptr;
+  for (int i = 0; FcPatternGetMatrix(pattern, FC_MATRIX, i, &each) == FcResultMatch; ++i) FcMatrixMultiply(&m, &m, each);
+  const double major = std::hypot(m.xx, m.yx);
+  *x_scale = major;
+  *y_scale = major != 0 ? std::fabs(m.xx * -m.yy + m.yx * m.xy) / major : 0;
+}
+
 std::array<double, 4> MatrixOf(cairo_scaled_font_t* font) {
   cairo_matrix_t m;
   cairo_scaled_font_get_font_matrix(font, &m);
@@ -182,6 +194,7 @@ class Pango : public PangoText {
         resolved->dot_matrix = MatrixOf(dots);
         resolved->options = OptionsOf(scaled);
         resolved->dot_options = OptionsOf(dots);
+        MatrixScale(pango_fc_font_get_pattern(PANGO_FC_FONT(measuring)), &resolved->x_scale, &resolved->y_scale);
         // Both must be the same face of a file that is there.
         if (file.empty() || dot_file != file || dot_index != resolved->index || resolved->file.size < 0) {
           resolved.reset();

@@ -1,6 +1,5 @@
 #include "render/shaped_text-hb.h"
 
-#include <fontconfig/fontconfig.h>
 #include <hb.h>
 
 #include <cmath>
@@ -10,22 +9,6 @@ namespace {
 
 // Pango's glyph for characters it draws as nothing.
 constexpr hb_codepoint_t kEmptyGlyph = 0x0FFFFFFF;
-
-// The scale factors of the font's matrix (a synthetic oblique's shear
-// leaves both at 1), as pango divides them out of the size.
-void MatrixScale(const std::string& pattern, double* x_scale, double* y_scale) {
-  FcPattern* parsed = FcNameParse(reinterpret_cast<const FcChar8*>(pattern.c_str()));
-  FcMatrix m;
-  FcMatrixInit(&m);
-  FcMatrix* each = nullptr;
-  for (int i = 0; parsed != nullptr && FcPatternGetMatrix(parsed, FC_MATRIX, i, &each) == FcResultMatch; ++i) {
-    FcMatrixMultiply(&m, &m, each);
-  }
-  if (parsed != nullptr) FcPatternDestroy(parsed);
-  const double major = std::hypot(m.xx, m.yx);
-  *x_scale = major;
-  *y_scale = major != 0 ? std::fabs(m.xx * -m.yy + m.yx * m.xy) / major : 0;
-}
 
 // True for the characters pango gives no font of their own, or draws
 // otherwise than as the font's glyph: controls, formats, surrogates, line
@@ -59,9 +42,8 @@ std::unique_ptr<ShapingFont> ShapingFont::Open(const ResolvedFont& resolved, int
   std::unique_ptr<ShapingFont> font(new ShapingFont);
   font->font_ = hb_font_create(face);
   hb_face_destroy(face);
-  double x_scale = 1, y_scale = 1;
-  MatrixScale(resolved.pattern, &x_scale, &y_scale);
-  hb_font_set_scale(font->font_, static_cast<int>(pango_size * x_scale), static_cast<int>(pango_size * y_scale));
+  hb_font_set_scale(font->font_, static_cast<int>(pango_size * resolved.x_scale),
+                    static_cast<int>(pango_size * resolved.y_scale));
   hb_font_extents_t extents;
   hb_font_get_h_extents(font->font_, &extents);
   font->ascent_ = extents.ascender;

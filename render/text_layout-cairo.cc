@@ -26,7 +26,7 @@ namespace {
 // What makes a cache written by another build unusable: the program and
 // the libraries that lay out and draw the glyphs.
 std::string CacheVersion() {
-  return std::string("kalvenor ") + KALVENOR_VERSION + " fonts 1, cairo " + cairo_version_string() + ", harfbuzz " +
+  return std::string("kalvenor ") + KALVENOR_VERSION + " fonts 2, cairo " + cairo_version_string() + ", harfbuzz " +
          hb_version_string();
 }
 
