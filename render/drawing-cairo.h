@@ -131,6 +131,7 @@ class TextEngine {
   bool cache_problem_told_ = false;
   std::unique_ptr<FontCache> cache_;
   std::unique_ptr<PangoText> pango_;
+  ShapingFaces faces_;
   std::vector<Text> families_;
   std::map<MeasureKey, Measured> measured_;
   std::map<FontKey, std::unique_ptr<Font>> fast_fonts_;  // null: pango lays it out

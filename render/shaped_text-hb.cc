@@ -30,18 +30,29 @@ bool NeedsPango(hb_unicode_funcs_t* funcs, hb_codepoint_t c) {
 
 }  // namespace
 
-std::unique_ptr<ShapingFont> ShapingFont::Open(const ResolvedFont& resolved, int pango_size) {
-  hb_blob_t* blob = hb_blob_create_from_file_or_fail(resolved.file.path.c_str());
+ShapingFaces::~ShapingFaces() {
+  for (const auto& [key, face] : faces_) hb_face_destroy(face);
+}
+
+hb_face_t* ShapingFaces::Face(const std::string& path, int index) {
+  auto [known, fresh] = faces_.try_emplace({path, index}, nullptr);
+  if (!fresh) return known->second;
+  hb_blob_t* blob = hb_blob_create_from_file_or_fail(path.c_str());
   if (blob == nullptr) return nullptr;
-  hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(resolved.index));
+  hb_face_t* face = hb_face_create(blob, static_cast<unsigned>(index));
   hb_blob_destroy(blob);
   if (hb_face_get_glyph_count(face) == 0) {
     hb_face_destroy(face);
     return nullptr;
   }
+  return known->second = face;
+}
+
+std::unique_ptr<ShapingFont> ShapingFont::Open(const ResolvedFont& resolved, int pango_size, ShapingFaces& faces) {
+  hb_face_t* face = faces.Face(resolved.file.path, resolved.index);
+  if (face == nullptr) return nullptr;
   std::unique_ptr<ShapingFont> font(new ShapingFont);
   font->font_ = hb_font_create(face);
-  hb_face_destroy(face);
   hb_font_set_scale(font->font_, static_cast<int>(pango_size * resolved.x_scale),
                     static_cast<int>(pango_size * resolved.y_scale));
   hb_font_extents_t extents;

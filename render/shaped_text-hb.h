@@ -7,6 +7,7 @@
 #define KALVENOR_RENDER_SHAPED_TEXT_HB_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "base/text.h"
 #include "render/font_cache.h"
 
+struct hb_face_t;
 struct hb_font_t;
 struct hb_buffer_t;
 
@@ -32,11 +34,25 @@ struct ShapedText {
   int width = 0, height = 0, baseline = 0;
 };
 
+// The font files opened for shaping, each once: a face serves every size.
+class ShapingFaces {
+ public:
+  ShapingFaces() = default;
+  ShapingFaces(const ShapingFaces&) = delete;
+  ShapingFaces& operator=(const ShapingFaces&) = delete;
+  ~ShapingFaces();
+  // Face `index` of the font file `path`; null when it is no font.
+  hb_face_t* Face(const std::string& path, int index);
+
+ private:
+  std::map<std::pair<std::string, int>, hb_face_t*> faces_;
+};
+
 class ShapingFont {
  public:
-  // `font` at `pango_size` (units of 1/1024 point), opened from its file;
-  // null when the file cannot be read as a font.
-  static std::unique_ptr<ShapingFont> Open(const ResolvedFont& font, int pango_size);
+  // `font` at `pango_size` (units of 1/1024 point), its face from `faces`;
+  // null when its file cannot be read as a font.
+  static std::unique_ptr<ShapingFont> Open(const ResolvedFont& font, int pango_size, ShapingFaces& faces);
   ~ShapingFont();
   ShapingFont(const ShapingFont&) = delete;
   ShapingFont& operator=(const ShapingFont&) = delete;

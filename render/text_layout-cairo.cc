@@ -141,7 +141,7 @@ TextEngine::Font* TextEngine::FastFont(const FontState& font) {
     cache_problem_told_ = true;
     setup_.warn("font cache: " + cache.problem() + "; fonts are resolved again at every job");
   }
-  auto shaping = ShapingFont::Open(*resolved, static_cast<int>(size));
+  auto shaping = ShapingFont::Open(*resolved, static_cast<int>(size), faces_);
   if (shaping == nullptr) return nullptr;
   entry->second = std::make_unique<Font>();
   entry->second->resolved = std::move(*resolved);

@@ -62,8 +62,9 @@ link() {
 
 # --- the drives, the working directory and the environment file ------------------
 mkdir -p "$root/etc" "$root/usr/local/bin" "$data/C/VENTAS" "$data/C/CAJA" "$data/C/ZOV" "$data/C/CAE/RTA" \
-  "$data/H/COMANDAS"
-own "$data/C/VENTAS" "$data/C/CAJA" "$data/H/COMANDAS"
+  "$data/H/COMANDAS" "$data/cache"
+chmod 700 "$data/cache"
+own "$data/C/VENTAS" "$data/C/CAJA" "$data/H/COMANDAS" "$data/cache"
 if [ -e "$env_file" ]; then
   say "kept $env_file"
 else

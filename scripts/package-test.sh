@@ -117,7 +117,7 @@ work="$pkgroot/srv/kalvenor"
 env_file="$pkgroot/etc/kalvenor.env"
 wrapper="$pkgroot/usr/local/bin/kalvenor-job"
 [ "$(stat -c %a "$wrapper" 2>/dev/null)" = 755 ] || die "kalvenor-setup made no wrapper of mode 755"
-for d in C/VENTAS C/CAJA H/COMANDAS printers/COMANDERA; do
+for d in C/VENTAS C/CAJA H/COMANDAS printers/COMANDERA cache; do
   [ "$(stat -c %U "$work/$d")" = "$job_user" ] || die "$d is not $job_user's"
 done
 # Run again, it keeps what is there (an edited INI stays).
@@ -148,6 +148,8 @@ check_log "$work/C/VENTAS/LOG.TXT"
 run_job '\VENTAS\ETIQUE01.TXT' '\VENTAS\LOGETQ.TXT' || die "label job: exit $?"
 check_log "$work/C/VENTAS/LOGETQ.TXT"
 [ -f "$work/H/COMANDAS/90001234.TXT" ] || die "the slip was not copied to H:\\COMANDAS"
+# The account has no home folder: the font cache is where the environment file says.
+[ -s "$work/cache/kalvenor/fonts" ] || die "the jobs kept no font cache in $work/cache"
 
 pdfs=("$work"/printers/COMANDERA/*.pdf)
 [ -f "${pdfs[0]}" ] || die "no PDF in printers/COMANDERA"
