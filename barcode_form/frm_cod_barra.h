@@ -40,7 +40,7 @@ class frmCodBarra {
   };
   struct PictureBox : Control {
     std::unique_ptr<Canvas> canvas;
-    Picture Image() const { return canvas->Image(); }
+    std::shared_ptr<PictureData> Image() const { return canvas->Image(); }
   };
 
   // Real canvases and no clipboard (copying warns).

@@ -8,21 +8,20 @@
 
 namespace kalvenor {
 
-Picture WithSharpBars(const Picture& picture, int module_pixels, std::function<Picture()> compact) {
-  if (!picture || picture->pixel_width <= 0 || picture->pixel_height <= 0 ||
-      picture->pixels.size() !=
-          static_cast<size_t>(picture->pixel_width) * picture->pixel_height) {
-    return picture;
+Picture WithSharpBars(std::shared_ptr<PictureData>&& picture, int module_pixels, std::function<Picture()> compact) {
+  std::shared_ptr<PictureData> sharp = std::move(picture);
+  if (!sharp || sharp->pixel_width <= 0 || sharp->pixel_height <= 0 ||
+      sharp->pixels.size() != static_cast<size_t>(sharp->pixel_width) * sharp->pixel_height) {
+    return sharp;
   }
-  auto sharp = std::make_shared<PictureData>(*picture);
   sharp->fill_argb = 0xFF000000u;
   // On paper only the rectangles on white: the scaled bitmap is left out,
   // so that nothing grey bleeds into the spaces between them.
   sharp->has_background = true;
   sharp->background_argb = 0xFFFFFFFFu;
   sharp->rects_replace_bitmap = true;
-  const int w = picture->pixel_width, h = picture->pixel_height;
-  const float sx = picture->width_twips / w, sy = picture->height_twips / h;
+  const int w = sharp->pixel_width, h = sharp->pixel_height;
+  const float sx = sharp->width_twips / w, sy = sharp->height_twips / h;
   if (module_pixels > 0) sharp->module_twips = module_pixels * sx;
   sharp->compact = std::move(compact);
   auto emit = [&](int x0, int x1, int y0, int y1) {
@@ -39,7 +38,7 @@ Picture WithSharpBars(const Picture& picture, int module_pixels, std::function<P
     next.clear();
     size_t o = 0;
     for (int x = 0; y < h && x < w;) {
-      const uint32_t* row = picture->pixels.data() + static_cast<size_t>(y) * w;
+      const uint32_t* row = sharp->pixels.data() + static_cast<size_t>(y) * w;
       if (!InkArgb(row[x])) {
         ++x;
         continue;

@@ -19,7 +19,9 @@ namespace kalvenor {
 // empty. `module_pixels` > 0 states the width of one module of the bar code
 // in the bitmap's pixels, so that a dot printer can draw whole modules;
 // `compact`, when given, makes the symbol's compact form (PictureData).
-Picture WithSharpBars(const Picture& picture, int module_pixels = 0,
+// The picture is taken over and changed, not copied: its pixels are most of
+// a symbol's memory.
+Picture WithSharpBars(std::shared_ptr<PictureData>&& picture, int module_pixels = 0,
                       std::function<Picture()> compact = nullptr);
 
 }  // namespace kalvenor

@@ -15,13 +15,14 @@ TEST(WithSharpBars, DarkRunsBecomeRectangles) {
   // Rows of four: a bar two rows high at column 0, a two-pixel run on the last
   // row; light grey (text edges) is not dark.
   picture->pixels = {k, w, g, w, k, w, w, w, w, k, k, w};
-  Picture sharp = WithSharpBars(picture);
+  const std::vector<uint32_t> pixels = picture->pixels;
+  Picture sharp = WithSharpBars(std::move(picture));
   std::vector<std::vector<float>> rects;
   for (const auto& r : sharp->rects) rects.push_back({r.x, r.y, r.w, r.h});
   EXPECT_EQ(rects, (std::vector<std::vector<float>>{{0, 0, 15, 30}, {15, 30, 30, 15}}));
   EXPECT_TRUE(sharp->has_background);
   EXPECT_TRUE(sharp->rects_replace_bitmap);  // on paper only the rectangles
-  EXPECT_EQ(sharp->pixels, picture->pixels);  // the bitmap stays for readers
+  EXPECT_EQ(sharp->pixels, pixels);  // the bitmap stays for readers
   EXPECT_FALSE(WithSharpBars(nullptr));
 }
 

@@ -6,6 +6,7 @@
 #        kalvenor, PDF, warm cache       two PDFs
 #        kalvenor, ESC/POS, cold cache   the same with the font cache emptied
 #        kalvenor, PDF, cold cache         before every run
+#        kalvenor --version              the start alone: its libraries loaded
 #        [the same jobs with the program of REV, built here: the baseline]
 #        cupsfilter                      CUPS's text-to-PDF of the slip's text alone
 #        paps                            pango's text to PostScript of the text alone
@@ -82,7 +83,8 @@ done
 commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
   --command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor"
   --command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
-  --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor")
+  --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor"
+  --command-name "kalvenor --version: start, libraries loaded" --prepare "$box/prepare" "$build/kalvenor --version")
 if [ -n "$baseline" ]; then
   commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $base_build/kalvenor $args"
     --command-name "kalvenor $rev, PDF" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $base_build/kalvenor $args")

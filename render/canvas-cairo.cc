@@ -53,7 +53,7 @@ class CairoCanvas : public Canvas {
 
   // A surface cairo could not make (too large) has no pixels: its image is
   // a picture of the canvas's size without a bitmap.
-  Picture Image() const override {
+  std::shared_ptr<PictureData> Image() const override {
     cairo_surface_flush(surface_.get());
     auto picture = std::make_shared<PictureData>();
     picture->width_twips = static_cast<float>(width_ * kTwipsPerPixel);

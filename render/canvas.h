@@ -25,8 +25,9 @@ class Canvas : public PrintSurface {
   virtual int PixelWidth() const = 0;
   virtual int PixelHeight() const = 0;
   virtual void Resize(int pixel_width, int pixel_height) = 0;
-  // The persistent image as a picture of its physical size.
-  virtual Picture Image() const = 0;
+  // The persistent image as a new picture of its physical size, the
+  // caller's to change.
+  virtual std::shared_ptr<PictureData> Image() const = 0;
 };
 
 // A canvas of `pixel_width` x `pixel_height` pixels whose drawing unit is

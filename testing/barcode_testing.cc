@@ -73,7 +73,7 @@ void FakeCanvas::Resize(int pixel_width, int pixel_height) {
   pixels_.assign(static_cast<size_t>(width_) * height_, OpaqueArgb(BackColor));
 }
 
-Picture FakeCanvas::Image() const {
+std::shared_ptr<PictureData> FakeCanvas::Image() const {
   auto picture = std::make_shared<PictureData>();
   picture->pixel_width = width_;
   picture->pixel_height = height_;

@@ -41,7 +41,7 @@ class FakeCanvas : public Canvas {
   int PixelWidth() const override { return width_; }
   int PixelHeight() const override { return height_; }
   void Resize(int pixel_width, int pixel_height) override;
-  Picture Image() const override;
+  std::shared_ptr<PictureData> Image() const override;
 
   // Everything since the last Cls.
   std::vector<RecordedLine> lines;
