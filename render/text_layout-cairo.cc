@@ -42,10 +42,11 @@ FontOptionsPtr MakeOptions(const std::array<int, 4>& o) {
 cairo_matrix_t CairoMatrix(const std::array<double, 4>& m) { return {m[0], m[1], m[2], m[3], 0, 0}; }
 
 // The face cairo makes from a pattern with a file: no font configuration
-// is read for it.
+// is read for it. A pattern fontconfig wrote always parses; one that does
+// not would leave text out, so it fails the job instead.
 cairo_font_face_t* FaceOf(const std::string& pattern) {
   FcPattern* parsed = FcNameParse(reinterpret_cast<const FcChar8*>(pattern.c_str()));
-  if (parsed == nullptr) return nullptr;
+  if (parsed == nullptr) throw RunTimeError(kInternalError);
   cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(parsed);
   FcPatternDestroy(parsed);
   return face;
@@ -193,7 +194,6 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
 void TextEngine::ShowFast(cairo_t* cr, const FastText& text) {
   Font& font = *text.font;
   if (font.face == nullptr) font.face = FaceOf(font.resolved.pattern);
-  if (font.face == nullptr) return;
   cairo_set_font_face(cr, font.face);
   const cairo_matrix_t matrix = CairoMatrix(font.resolved.matrix);
   cairo_set_font_matrix(cr, &matrix);
