@@ -1,5 +1,5 @@
-// The cairo/pango printer (one roll-paper page per document) and the font
-// configuration its text is laid out with. The off-screen canvases are in
+// The cairo printer (one roll-paper page per document) and the font
+// configuration and cache its text is laid out with. The off-screen canvases are in
 // render/canvas.h.
 #ifndef KALVENOR_RENDER_CAIRO_PRINTER_H_
 #define KALVENOR_RENDER_CAIRO_PRINTER_H_

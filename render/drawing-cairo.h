@@ -1,5 +1,5 @@
 // What the cairo drawing code shares: cairo objects owned by RAII types,
-// colours and the write callback, the pango text engine, the one picture
+// colours and the write callback, the text engine, the one picture
 // painter, and the operations an open document keeps until it ends.
 #ifndef KALVENOR_RENDER_DRAWING_CAIRO_H_
 #define KALVENOR_RENDER_DRAWING_CAIRO_H_
