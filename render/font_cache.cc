@@ -287,7 +287,11 @@ void FontCache::Add(const std::string& request, const ResolvedFont& font, const 
 
 std::map<uint32_t, GlyphBits>& FontCache::Glyphs(const std::string& strike) {
   auto [it, fresh] = strikes_.try_emplace(strike);
-  if (!fresh) return it->second.glyphs;
+  if (fresh) it->second.glyphs = ReadGlyphs(strike);
+  return it->second.glyphs;
+}
+
+std::map<uint32_t, GlyphBits> FontCache::ReadGlyphs(const std::string& strike) {
   const std::string file = Read(GlyphsFile(strike));
   Reader r(BodyOf(file, version_, strike));
   std::map<uint32_t, GlyphBits> glyphs;
@@ -303,8 +307,8 @@ std::map<uint32_t, GlyphBits>& FontCache::Glyphs(const std::string& strike) {
     g.bits.assign(bits.begin(), bits.end());
     glyphs.emplace(index, std::move(g));
   }
-  if (r.AtEnd()) it->second.glyphs = std::move(glyphs);
-  return it->second.glyphs;
+  if (!r.AtEnd()) glyphs.clear();
+  return glyphs;
 }
 
 void FontCache::Grew(const std::string& strike) { strikes_[strike].grew = true; }
@@ -322,6 +326,8 @@ void FontCache::Save() {
   for (auto& [key, strike] : strikes_) {
     if (!strike.grew) continue;
     strike.grew = false;
+    // Another job may have kept glyphs of the same font meanwhile: kept too.
+    strike.glyphs.merge(ReadGlyphs(key));
     Writer w;
     w.U64(strike.glyphs.size());
     for (const auto& [index, g] : strike.glyphs) {

@@ -101,6 +101,7 @@ class FontCache {
   void LoadFonts();
   std::string FontsBody() const;
   bool ParseFonts(const std::string& body);
+  std::map<uint32_t, GlyphBits> ReadGlyphs(const std::string& strike);
 
   std::string folder_, version_, settings_, problem_;
   int dir_ = -1;          // the folder, opened once; -2 once found unusable

@@ -69,5 +69,19 @@ TEST(FontCache, KeepsOnlyWhatStillHolds) {
   EXPECT_FALSE(FontCache(sandbox.Path("cache"), "v1", "s1").Find("Face 8"));
 }
 
+// Two jobs that each render glyphs of one font keep both's.
+TEST(FontCache, JobsAtOnceKeepEachOthersGlyphs) {
+  Sandbox sandbox;
+  FontCache first(sandbox.Path("cache"), "v1", "s1"), second(sandbox.Path("cache"), "v1", "s1");
+  for (auto [cache, index] : {std::pair{&first, 66u}, std::pair{&second, 67u}}) {
+    cache->Glyphs("Face 8 at 2")[index] = GlyphBits{0, -1, 1, 1, {0x80}};
+    cache->Grew("Face 8 at 2");
+  }
+  first.Save();
+  second.Save();
+  FontCache later(sandbox.Path("cache"), "v1", "s1");
+  EXPECT_EQ(later.Glyphs("Face 8 at 2").size(), 2u);
+}
+
 }  // namespace
 }  // namespace kalvenor
