@@ -30,7 +30,12 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 ReadStatus ReadOrdinaryFile(const std::string& path, long max_bytes, std::string* bytes, int* err) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  return ReadOrdinaryFileAt(AT_FDCWD, path, 0, max_bytes, bytes, err);
+}
+
+ReadStatus ReadOrdinaryFileAt(int dir_fd, const std::string& path, int flags, long max_bytes, std::string* bytes,
+                              int* err) {
+  int fd = openat(dir_fd, path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags);
   if (fd < 0) {
     *err = errno;
     return ReadStatus::kOpenFailed;

@@ -27,6 +27,10 @@ enum class ReadStatus { kOk, kOpenFailed, kNotOrdinary, kTooLarge, kReadFailed }
 // a device or a folder ends at once as kNotOrdinary. On kOpenFailed and
 // kReadFailed, `*err` holds the errno value.
 ReadStatus ReadOrdinaryFile(const std::string& path, long max_bytes, std::string* bytes, int* err);
+// The same for `path` relative to the folder open as `dir_fd`, opened with
+// `flags` added (O_NOFOLLOW, say).
+ReadStatus ReadOrdinaryFileAt(int dir_fd, const std::string& path, int flags, long max_bytes, std::string* bytes,
+                              int* err);
 
 // Removes from `folder` the temporary files ".kalvenor-PID-..." of
 // processes that are gone (killed mid-write), once they are a minute old:

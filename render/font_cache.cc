@@ -167,19 +167,10 @@ bool FontCache::Usable() {
 }
 
 std::string FontCache::Read(const std::string& name) {
-  if (!Usable()) return "";
-  int fd = openat(dir_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return "";
-  FdCloser closer{fd};
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes) return "";
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return "";
-    done += static_cast<size_t>(n);
+  std::string bytes;
+  int err = 0;
+  if (!Usable() || ReadOrdinaryFileAt(dir_, name, O_NOFOLLOW, kMaxFileBytes, &bytes, &err) != ReadStatus::kOk) {
+    return "";
   }
   return bytes;
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <map>
 
+#include "render/drawing-cairo.h"
 #include "render/pango_text.h"
 
 namespace kalvenor {
@@ -16,11 +17,6 @@ struct TextLayout {
 };
 
 namespace {
-
-struct FontOptionsDeleter {
-  void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
-};
-using FontOptionsPtr = std::unique_ptr<cairo_font_options_t, FontOptionsDeleter>;
 
 // A context of `map` at 72 dpi with unhinted metrics and unrounded glyph
 // positions, its outlines hinted in `hint_style`.

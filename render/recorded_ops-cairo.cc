@@ -57,6 +57,7 @@ std::string RenderVectorPage(const std::vector<DrawOp>& ops, double width_pt, do
     ContextPtr cr(cairo_create(surface.get()));
     for (const DrawOp& op : ops) DrawOpOnPage(cr.get(), op);
   }
+  TextEngine::Get().SaveCache();
   cairo_surface_finish(surface.get());
   const cairo_status_t status = cairo_surface_status(surface.get());
   if (status != CAIRO_STATUS_SUCCESS) {

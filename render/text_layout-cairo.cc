@@ -52,6 +52,13 @@ cairo_font_face_t* FaceOf(const std::string& pattern) {
   return face;
 }
 
+// Where pango's cairo renderer puts glyph `g` of `shaped`, in points from
+// the text's top-left corner.
+std::pair<double, double> GlyphOrigin(const ShapedText& shaped, const ShapedText::Glyph& g) {
+  const double base_y = static_cast<double>(shaped.baseline) / kPangoUnits;
+  return {static_cast<double>(g.x) / kPangoUnits, g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / kPangoUnits};
+}
+
 std::string Hex(double v) {
   char text[24];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(std::bit_cast<uint64_t>(v)));
@@ -133,10 +140,7 @@ TextEngine::Font* TextEngine::FastFont(const FontState& font) {
     std::vector<std::string> watched;
     resolved = Pango().Resolve(font, &watched);
     if (!resolved) return nullptr;
-    if (own_configuration_) {
-      cache.Add(request, *resolved, watched);
-      cache.Save();
-    }
+    if (own_configuration_) cache.Add(request, *resolved, watched);  // written when the document ends
   }
   if (!cache.problem().empty() && !cache_problem_told_ && setup_.warn) {
     cache_problem_told_ = true;
@@ -169,12 +173,9 @@ TextEngine::Measured TextEngine::Measure(const Text& text, const FontState& font
       measured.height = static_cast<double>(fast->shaped.height) / kPangoUnits;
       if (measured.width * kTwipsPerPoint > INT16_MAX) throw RunTimeError(kOverflow);
       measured.fast = std::move(fast);
-      if (measured_.size() >= kMaxMeasured) measured_.clear();
-      if (text.size() <= kMaxMeasuredLength) measured_.emplace(std::move(key), measured);
-      return measured;
     }
   }
-  for (size_t at = 0; at < text.size() || at == 0;) {
+  for (size_t at = 0; measured.fast == nullptr && (at < text.size() || at == 0);) {
     size_t n = text.size() <= piece ? text.size() : std::min(piece, text.size() - at);
     if (at + n < text.size() && text[at + n - 1] >= 0xD800 && text[at + n - 1] < 0xDC00) ++n;
     std::shared_ptr<TextLayout> layout = Pango().Layout(n == text.size() ? text : text.substr(at, n), font, false);
@@ -201,13 +202,12 @@ void TextEngine::ShowFast(cairo_t* cr, const FastText& text) {
   // Placed as pango's cairo renderer places them, with the characters of
   // each glyph, so that a PDF's text can be copied and searched.
   const ShapedText& shaped = text.shaped;
-  const double base_y = static_cast<double>(shaped.baseline) / kPangoUnits;
   std::vector<cairo_glyph_t> glyphs;
   std::vector<cairo_text_cluster_t> clusters;
   for (size_t i = 0; i < shaped.glyphs.size(); ++i) {
     const ShapedText::Glyph& g = shaped.glyphs[i];
-    glyphs.push_back({g.index, static_cast<double>(g.x) / kPangoUnits,
-                      g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / kPangoUnits});
+    const auto [x, y] = GlyphOrigin(shaped, g);
+    glyphs.push_back({g.index, x, y});
     if (i == 0 || g.cluster != shaped.glyphs[i - 1].cluster) {
       const size_t end = std::find_if(shaped.glyphs.begin() + static_cast<long>(i), shaped.glyphs.end(),
                                       [&g](const ShapedText::Glyph& n) { return n.cluster != g.cluster; }) -
@@ -245,10 +245,8 @@ const GlyphBits& TextEngine::DotGlyph(Font& font, double scale, uint32_t index) 
 }
 
 void TextEngine::StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale) {
-  const double base_y = static_cast<double>(text.shaped.baseline) / kPangoUnits;
   for (const ShapedText::Glyph& g : text.shaped.glyphs) {
-    const double cx = static_cast<double>(g.x) / kPangoUnits;
-    const double cy = g.y == 0 ? base_y : base_y + static_cast<double>(g.y) / kPangoUnits;
+    const auto [cx, cy] = GlyphOrigin(text.shaped, g);
     dots.Stamp(DotGlyph(*text.font, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
                DotRenderer::DotOf(scale * cy + ty));
   }
