@@ -1,8 +1,11 @@
-// The off-screen canvas of the barcode form: a cairo image surface of whole
-// pixels that keeps what is drawn on it.
+// The off-screen canvas of the barcode form: whole pixels in memory that
+// keep what is drawn on them. Fills and text shaped from the font files are
+// painted here; cairo draws the rest (slanted lines, pictures, text that
+// pango lays out) on the same pixels, loaded only then.
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <new>
 
 #include "base/units.h"
 #include "render/canvas.h"
@@ -12,22 +15,20 @@
 namespace kalvenor {
 namespace {
 
-class CairoCanvas : public Canvas {
+// Cairo's largest image side: a canvas past it has no pixels, as it had
+// none when cairo drew all of it.
+constexpr int kMaxSide = 32767;
+
+class PixelCanvas : public Canvas {
  public:
-  CairoCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color)
+  PixelCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color)
       : units_per_pixel_(units_per_pixel) {
     BackColor = back_color;
     Create(std::max(pixel_width, 1), std::max(pixel_height, 1));
-    Cls();
   }
-  CairoCanvas(const CairoCanvas&) = delete;
-  CairoCanvas& operator=(const CairoCanvas&) = delete;
 
   void Cls() override {
-    cairo_save(cr_.get());
-    SetColor(cr_.get(), BackColor);
-    cairo_paint(cr_.get());
-    cairo_restore(cr_.get());
+    std::fill(pixels_.begin(), pixels_.end(), OpaqueArgb(BackColor));
     CurrentX = 0;
     CurrentY = 0;
   }
@@ -35,46 +36,43 @@ class CairoCanvas : public Canvas {
   int PixelWidth() const override { return width_; }
   int PixelHeight() const override { return height_; }
 
+  // Every pixel is opaque (the background is, and all drawing goes over
+  // it), so what still fits is copied as it is.
   void Resize(int pixel_width, int pixel_height) override {
-    SurfacePtr old_surface = std::move(surface_);
-    ContextPtr old_cr = std::move(cr_);
+    std::vector<uint32_t> old = std::move(pixels_);
+    const int old_width = width_, old_height = old.empty() ? 0 : height_;
     Create(std::max(pixel_width, 1), std::max(pixel_height, 1));
-    cairo_save(cr_.get());
-    SetColor(cr_.get(), BackColor);
-    cairo_paint(cr_.get());
-    // A surface cairo could not make has nothing to keep, and painting from
-    // it would put the new context in error.
-    if (old_surface && cairo_surface_status(old_surface.get()) == CAIRO_STATUS_SUCCESS) {
-      cairo_set_source_surface(cr_.get(), old_surface.get(), 0, 0);
-      cairo_paint(cr_.get());
+    if (pixels_.empty()) return;
+    const int w = std::min(old_width, width_);
+    for (int y = 0; y < std::min(old_height, height_); ++y) {
+      std::copy_n(old.begin() + static_cast<long>(y) * old_width, w, pixels_.begin() + static_cast<long>(y) * width_);
     }
-    cairo_restore(cr_.get());
   }
 
-  // A surface cairo could not make (too large) has no pixels: its image is
-  // a picture of the canvas's size without a bitmap.
   std::shared_ptr<PictureData> Image() const override {
-    cairo_surface_flush(surface_.get());
     auto picture = std::make_shared<PictureData>();
     picture->width_twips = static_cast<float>(width_ * kTwipsPerPixel);
     picture->height_twips = static_cast<float>(height_ * kTwipsPerPixel);
-    const unsigned char* data = cairo_image_surface_get_data(surface_.get());
-    if (data == nullptr) return picture;
+    if (pixels_.empty()) return picture;
     picture->pixel_width = width_;
     picture->pixel_height = height_;
-    picture->pixels.resize(static_cast<size_t>(width_) * height_);
-    const int stride = cairo_image_surface_get_stride(surface_.get());
-    for (int row = 0; row < height_; ++row) {
-      std::copy_n(reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(row) * stride), width_,
-                  picture->pixels.begin() + static_cast<size_t>(row) * width_);
-    }
+    picture->pixels = pixels_;
     return picture;
   }
 
   void Print(const Text& text, bool end_line) override {
-    TextEngine::Measured measured = TextEngine::Get().Measure(text, Font);
-    DrawText(cr_.get(), text, Font, measured, CurrentX, CurrentY, 1 / units_per_pixel_, UnitsPerPoint(),
-             ForeColor);
+    TextEngine& engine = TextEngine::Get();
+    TextEngine::Measured measured = engine.Measure(text, Font);
+    // The transformation cairo would draw it with, computed alike.
+    const double device_per_unit = 1 / units_per_pixel_;
+    const double tx = CurrentX * device_per_unit, ty = CurrentY * device_per_unit;
+    PixelImage image{pixels_.data(), width_, height_};
+    if (pixels_.empty() || measured.fast == nullptr ||
+        !engine.PaintFast(image, *measured.fast, tx, ty, device_per_unit * UnitsPerPoint(), OpaqueArgb(ForeColor))) {
+      WithCairo([&](cairo_t* cr) {
+        DrawText(cr, text, Font, measured, CurrentX, CurrentY, device_per_unit, UnitsPerPoint(), ForeColor);
+      });
+    }
     if (end_line) {
       CurrentX = 0;
       CurrentY = static_cast<float>(CurrentY + measured.height * UnitsPerPoint());
@@ -107,15 +105,14 @@ class CairoCanvas : public Canvas {
         FillPixels(left, top - (pen - 1) / 2, left + std::max(right - left, 1.0), top - (pen - 1) / 2 + pen, color);
       }
     } else {
-      cairo_t* cr = cr_.get();
-      cairo_save(cr);
-      SetColor(cr, color);
-      cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-      cairo_set_line_width(cr, pen);
-      cairo_move_to(cr, px1 + 0.5, py1 + 0.5);
-      cairo_line_to(cr, px2 + 0.5, py2 + 0.5);
-      cairo_stroke(cr);
-      cairo_restore(cr);
+      WithCairo([&](cairo_t* cr) {
+        SetColor(cr, color);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        cairo_set_line_width(cr, pen);
+        cairo_move_to(cr, px1 + 0.5, py1 + 0.5);
+        cairo_line_to(cr, px2 + 0.5, py2 + 0.5);
+        cairo_stroke(cr);
+      });
     }
     CurrentX = x2;
     CurrentY = y2;
@@ -123,10 +120,10 @@ class CairoCanvas : public Canvas {
 
   void PaintPicture(const Picture& picture, float x, float y) override {
     if (!picture) return;
-    cairo_save(cr_.get());
-    cairo_translate(cr_.get(), x / units_per_pixel_, y / units_per_pixel_);
-    DrawPicture(cr_.get(), *picture, 1 / kTwipsPerPixel);
-    cairo_restore(cr_.get());
+    WithCairo([&](cairo_t* cr) {
+      cairo_translate(cr, x / units_per_pixel_, y / units_per_pixel_);
+      DrawPicture(cr, *picture, 1 / kTwipsPerPixel);
+    });
   }
 
   void EndDoc() override {}  // a picture box keeps its image
@@ -136,45 +133,58 @@ class CairoCanvas : public Canvas {
 
  private:
   // Paints the whole pixels [x0, x1) x [y0, y1) in `color` (0x00BBGGRR), as
-  // cairo fills a rectangle on pixel edges, without a path for every bar.
+  // cairo fills a rectangle on pixel edges.
   void FillPixels(double x0, double y0, double x1, double y1, uint32_t color) {
-    // On the surface, whole pixels (the edges are whole already); NaN is 0.
+    // On the canvas, whole pixels (the edges are whole already); NaN is 0.
     auto pixel = [](double v, int limit) { return v > 0 ? (v < limit ? static_cast<int>(v) : limit) : 0; };
     const int left = pixel(x0, width_), right = pixel(x1, width_);
     const int top = pixel(y0, height_), bottom = pixel(y1, height_);
-    cairo_surface_flush(surface_.get());
-    unsigned char* data = cairo_image_surface_get_data(surface_.get());
-    if (left >= right || top >= bottom || data == nullptr) return;  // nothing to paint, or no surface
+    if (left >= right || top >= bottom || pixels_.empty()) return;  // nothing to paint, or no pixels
     const uint32_t argb = OpaqueArgb(color);
-    const int stride = cairo_image_surface_get_stride(surface_.get());
     for (int y = top; y < bottom; ++y) {
-      auto* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-      std::fill(row + left, row + right, argb);
+      std::fill_n(pixels_.begin() + static_cast<long>(y) * width_ + left, right - left, argb);
     }
-    cairo_surface_mark_dirty_rectangle(surface_.get(), left, top, right - left, bottom - top);
+  }
+
+  // Lets cairo draw on the pixels (device units are pixels).
+  void WithCairo(const std::function<void(cairo_t*)>& draw) {
+    if (pixels_.empty()) return;
+    SurfacePtr surface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_.data()),
+                                                           CAIRO_FORMAT_ARGB32, width_, height_, width_ * 4));
+    {
+      ContextPtr cr(cairo_create(surface.get()));
+      draw(cr.get());
+    }
+    cairo_surface_flush(surface.get());
   }
 
   // Surface units per point: 96/72 pixels per point, in the canvas's unit.
   double UnitsPerPoint() const { return 96.0 / 72.0 * units_per_pixel_; }
 
+  // A canvas of the size in BackColor; without pixels past cairo's largest
+  // image or the memory at hand.
   void Create(int pixel_width, int pixel_height) {
     width_ = pixel_width;
     height_ = pixel_height;
-    surface_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width_, height_));
-    cr_.reset(cairo_create(surface_.get()));
+    pixels_.clear();
+    if (width_ > kMaxSide || height_ > kMaxSide) return;
+    try {
+      pixels_.assign(static_cast<size_t>(width_) * height_, OpaqueArgb(BackColor));
+    } catch (const std::bad_alloc&) {
+      pixels_.clear();
+    }
   }
 
   double units_per_pixel_;
   int width_ = 0;
   int height_ = 0;
-  SurfacePtr surface_;  // before cr_, which is destroyed first
-  ContextPtr cr_;
+  std::vector<uint32_t> pixels_;  // premultiplied ARGB, row after row; empty without pixels
 };
 
 }  // namespace
 
 std::unique_ptr<Canvas> MakeCanvas(int pixel_width, int pixel_height, float units_per_pixel, uint32_t back_color) {
-  return std::make_unique<CairoCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
+  return std::make_unique<PixelCanvas>(pixel_width, pixel_height, units_per_pixel, back_color);
 }
 
 }  // namespace kalvenor

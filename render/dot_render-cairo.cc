@@ -3,6 +3,7 @@
 #include "render/dot_render-cairo.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "render/drawing-cairo.h"
@@ -15,10 +16,10 @@ namespace {
 // undefined behaviour.)
 long RoundHalfUp(double v) { return std::lround(std::floor(v + 0.5)); }
 
-// Glyph `index` of `font` at `scale`, with the font's matrix `m` and
+// Glyph `index` of `face` at `scale`, with the font matrix `m` and
 // `options`, black on a transparent square of 2 * `reach` dots whose centre
 // is the glyph's origin.
-SurfacePtr DrawGlyph(cairo_scaled_font_t* font, const cairo_matrix_t& m, const cairo_font_options_t* options,
+SurfacePtr DrawGlyph(cairo_font_face_t* face, const cairo_matrix_t& m, const cairo_font_options_t* options,
                      double scale, unsigned long index, long reach) {
   const int side = static_cast<int>(2 * reach);
   SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, side, side));
@@ -26,7 +27,7 @@ SurfacePtr DrawGlyph(cairo_scaled_font_t* font, const cairo_matrix_t& m, const c
   cairo_set_source_rgba(cr.get(), 0, 0, 0, 1);
   cairo_translate(cr.get(), static_cast<double>(reach), static_cast<double>(reach));
   cairo_scale(cr.get(), scale, scale);
-  cairo_set_font_face(cr.get(), cairo_scaled_font_get_font_face(font));
+  cairo_set_font_face(cr.get(), face);
   cairo_set_font_matrix(cr.get(), &m);
   cairo_set_font_options(cr.get(), options);
   cairo_glyph_t glyph{index, 0, 0};
@@ -36,15 +37,17 @@ SurfacePtr DrawGlyph(cairo_scaled_font_t* font, const cairo_matrix_t& m, const c
   return surface;
 }
 
-// The pixels of a drawn glyph, ARGB32 rows `stride` bytes apart.
+// The pixels of a drawn glyph, ARGB32 rows `stride` bytes apart, whose
+// ink is a cover of at least `least` (of 255).
 struct GlyphPixels {
   const unsigned char* data;
   int stride;
+  uint32_t least;
 
-  // True when pixel (x, y) is at least half covered.
-  bool Dark(int x, int y) const {
-    return reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x] >= 0x80000000u;
+  uint32_t Cover(int x, int y) const {
+    return reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride)[x] >> 24;
   }
+  bool Dark(int x, int y) const { return Cover(x, y) >= least; }
 };
 
 // The box [x0, x1) x [y0, y1) of the dark pixels of a square of `side`.
@@ -63,6 +66,31 @@ InkBox FindInk(const GlyphPixels& pixels, int side) {
     }
   }
   return box;
+}
+
+// Cairo's number of 1/256 units nearest `v` (halves to even, as cairo rounds).
+int32_t Fixed(double v) { return static_cast<int32_t>(std::nearbyint(v * 256)); }
+
+// The outline box cairo keeps for glyph `index` drawn at `scale` with the
+// font matrix `m`: its extents on a font whose matrix is the whole
+// transformation, as cairo combines the two, in 1/256 of a device unit. A
+// glyph without ink is a point at its origin.
+std::array<int32_t, 4> OutlineBox(cairo_font_face_t* face, const cairo_matrix_t& m,
+                                  const cairo_font_options_t* options, double scale, unsigned long index) {
+  const cairo_matrix_t ctm{scale, 0, 0, scale, 0, 0}, identity{1, 0, 0, 1, 0, 0};
+  cairo_matrix_t whole;
+  cairo_matrix_multiply(&whole, &m, &ctm);
+  // An image surface draws with hinted metrics unless they are asked off.
+  FontOptionsPtr merged(cairo_font_options_copy(options));
+  if (cairo_font_options_get_hint_metrics(merged.get()) == CAIRO_HINT_METRICS_DEFAULT) {
+    cairo_font_options_set_hint_metrics(merged.get(), CAIRO_HINT_METRICS_ON);
+  }
+  cairo_scaled_font_t* font = cairo_scaled_font_create(face, &whole, &identity, merged.get());
+  const cairo_glyph_t glyph{index, 0, 0};
+  cairo_text_extents_t e{};
+  cairo_scaled_font_glyph_extents(font, &glyph, 1, &e);
+  cairo_scaled_font_destroy(font);
+  return {Fixed(e.x_bearing), Fixed(e.y_bearing), Fixed(e.x_bearing + e.width), Fixed(e.y_bearing + e.height)};
 }
 
 }  // namespace
@@ -152,12 +180,8 @@ const GlyphBits& DotRenderer::GlyphImage(cairo_scaled_font_t* font, double scale
 }
 
 GlyphBits DotRenderer::RenderGlyph(cairo_scaled_font_t* font, double scale, unsigned long index) {
-  // The glyph is rendered on a square around its origin, reaching a little
-  // more than the font's size each way and up to four times as far while
-  // ink touches the edge, then cut to its ink.
   cairo_matrix_t m;
   cairo_scaled_font_get_font_matrix(font, &m);
-  const double em = std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) * scale;
   // The font's own options, but with hinted metrics: with unhinted ones
   // cairo measures each glyph at the size of the font's design grid, and a
   // hinted TrueType font runs its set-up program again at each change of
@@ -165,23 +189,44 @@ GlyphBits DotRenderer::RenderGlyph(cairo_scaled_font_t* font, double scale, unsi
   FontOptionsPtr options(cairo_font_options_create());
   cairo_scaled_font_get_font_options(font, options.get());
   cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
+  return RenderGlyphImage(cairo_scaled_font_get_font_face(font), m, options.get(), scale, index, false);
+}
+
+GlyphBits DotRenderer::RenderGlyphImage(cairo_font_face_t* face, const cairo_matrix_t& m,
+                                        const cairo_font_options_t* options, double scale, unsigned long index,
+                                        bool grey) {
+  // The glyph is rendered on a square around its origin, reaching a little
+  // more than the font's size each way and up to four times as far while
+  // ink touches the edge, then cut to its ink.
+  const double em = std::max(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy)) * scale;
   GlyphBits image;
+  image.grey = grey;
   const long first_reach = std::max(8L, std::lround(std::ceil(em * 1.25)));
   for (long reach = first_reach;; reach *= 2) {
     const int side = static_cast<int>(2 * reach);
-    SurfacePtr surface = DrawGlyph(font, m, options.get(), scale, index, reach);
+    SurfacePtr surface = DrawGlyph(face, m, options, scale, index, reach);
     const bool drawn = cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS;
-    const GlyphPixels pixels{cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get())};
+    const GlyphPixels pixels{cairo_image_surface_get_data(surface.get()), cairo_image_surface_get_stride(surface.get()),
+                             grey ? 1u : 0x80u};
     const InkBox box = drawn ? FindInk(pixels, side) : InkBox{side, side, 0, 0};
     const bool clipped = !box.empty() && (box.x0 == 0 || box.y0 == 0 || box.x1 == side || box.y1 == side);
     if (clipped && reach < 4 * first_reach) continue;
+    if (grey) image.outline = OutlineBox(face, m, options, scale, index);
     if (!box.empty()) {
-      const int row_bytes = (box.x1 - box.x0 + 7) / 8;
-      image = GlyphBits{static_cast<int>(box.x0 - reach), static_cast<int>(box.y0 - reach), box.x1 - box.x0,
-                        box.y1 - box.y0, std::vector<uint8_t>(static_cast<size_t>(row_bytes) * (box.y1 - box.y0), 0)};
+      image.left = static_cast<int>(box.x0 - reach);
+      image.top = static_cast<int>(box.y0 - reach);
+      image.width = box.x1 - box.x0;
+      image.height = box.y1 - box.y0;
+      const size_t row_bytes = image.RowBytes();
+      image.bits.assign(row_bytes * image.height, 0);
       for (int y = box.y0; y < box.y1; ++y) {
+        uint8_t* row = image.bits.data() + (y - box.y0) * row_bytes;
         for (int x = box.x0; x < box.x1; ++x) {
-          if (pixels.Dark(x, y)) image.bits[(y - box.y0) * row_bytes + (x - box.x0) / 8] |= 0x80 >> ((x - box.x0) % 8);
+          if (grey) {
+            row[x - box.x0] = static_cast<uint8_t>(pixels.Cover(x, y));
+          } else if (pixels.Dark(x, y)) {
+            row[(x - box.x0) / 8] |= 0x80 >> ((x - box.x0) % 8);
+          }
         }
       }
     }

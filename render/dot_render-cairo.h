@@ -4,8 +4,6 @@
 #ifndef KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
 #define KALVENOR_RENDER_DOT_RENDER_CAIRO_H_
 
-#include <cairo.h>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "printers/dot_page.h"
+#include "render/cairo_library.h"
 #include "render/font_cache.h"
 
 namespace kalvenor {
@@ -50,6 +49,14 @@ class DotRenderer {
   // Glyph `index` of `font` at `scale` device units a point, as cairo
   // draws it on the dot grid: its dots of at least half cover.
   static GlyphBits RenderGlyph(cairo_scaled_font_t* font, double scale, unsigned long index);
+
+  // Glyph `index` of `face` with the font matrix `m` and `options` at
+  // `scale` device units a point, as cairo draws it with its origin on a
+  // whole pixel: with `grey` each pixel's cover, else its dots of at least
+  // half cover.
+  static GlyphBits RenderGlyphImage(cairo_font_face_t* face, const cairo_matrix_t& m,
+                                    const cairo_font_options_t* options, double scale, unsigned long index,
+                                    bool grey);
 
   // The dot a glyph whose origin is at `v` device units is drawn at, as
   // cairo places it: rounded, halves up.

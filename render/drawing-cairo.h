@@ -4,8 +4,6 @@
 #ifndef KALVENOR_RENDER_DRAWING_CAIRO_H_
 #define KALVENOR_RENDER_DRAWING_CAIRO_H_
 
-#include <cairo.h>
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,6 +16,7 @@
 
 #include "base/text.h"
 #include "printers/dot_page.h"
+#include "render/cairo_library.h"
 #include "render/font_cache.h"
 #include "render/picture.h"
 #include "render/print_surface.h"
@@ -52,6 +51,13 @@ void SetArgb(cairo_t* cr, uint32_t argb);
 void SetColor(cairo_t* cr, uint32_t color);
 
 // --- text ----------------------------------------------------------------------
+
+// Premultiplied ARGB pixels, row after row, of an image `width` wide and
+// `height` high: a canvas's, which the text engine paints on.
+struct PixelImage {
+  uint32_t* pixels;
+  int width, height;
+};
 
 // How the text engine finds its fonts: the font configuration it loads
 // when it must resolve a font name, the folder of its persistent cache
@@ -109,6 +115,13 @@ class TextEngine {
   // images of the cache, rendering and keeping those it lacks.
   void StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale);
 
+  // Paints `text` in the opaque `argb` on `image` as cairo draws it with
+  // the transformation translate(tx, ty) then scale(scale), from the grey
+  // glyph images of the cache, rendering and keeping those it lacks. False,
+  // with nothing painted, when only cairo can draw it: glyphs past the
+  // image's edge, or fonts drawn with colour fringes.
+  bool PaintFast(PixelImage& image, const FastText& text, double tx, double ty, double scale, uint32_t argb);
+
   // Writes what the persistent cache learned.
   void SaveCache();
 
@@ -119,7 +132,9 @@ class TextEngine {
   TextEngine();
   FontCache& Cache();
   Font* FastFont(const FontState& font);
-  const GlyphBits& DotGlyph(Font& font, double scale, uint32_t index);
+  // Glyph `index` of `font` at `scale` device units a point: grey as the
+  // font draws it, or on the dot grid as its dot font does.
+  const GlyphBits& GlyphImage(Font& font, bool grey, double scale, uint32_t index);
 
   using MeasureKey = std::tuple<Text, Text, float, bool, bool, bool>;
   using FontKey = std::tuple<Text, float, bool, bool>;

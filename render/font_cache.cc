@@ -293,9 +293,13 @@ std::map<uint32_t, GlyphBits> FontCache::ReadGlyphs(const std::string& strike) {
     g.top = r.Int(-kMaxGlyphSide, kMaxGlyphSide);
     g.width = r.Int(0, kMaxGlyphSide);
     g.height = r.Int(0, kMaxGlyphSide);
+    g.grey = r.Int(0, 1) == 1;
     std::string bits = r.Str();
-    if (bits.size() != static_cast<size_t>((g.width + 7) / 8) * g.height) break;
+    if (bits.size() != g.RowBytes() * g.height) break;
     g.bits.assign(bits.begin(), bits.end());
+    if (g.grey) {
+      for (int32_t& v : g.outline) v = r.Int(-256 * kMaxGlyphSide, 256 * kMaxGlyphSide);
+    }
     glyphs.emplace(index, std::move(g));
   }
   if (!r.AtEnd()) glyphs.clear();
@@ -327,7 +331,11 @@ void FontCache::Save() {
       w.I64(g.top);
       w.I64(g.width);
       w.I64(g.height);
+      w.I64(g.grey ? 1 : 0);
       w.Str(std::string_view(reinterpret_cast<const char*>(g.bits.data()), g.bits.size()));
+      if (g.grey) {
+        for (int32_t v : g.outline) w.I64(v);
+      }
     }
     Write(GlyphsFile(key), key, w.out());
   }

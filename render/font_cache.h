@@ -47,10 +47,17 @@ struct ResolvedFont {
   std::array<int, 4> dot_options{};
 };
 
-// One glyph's image, one bit a dot, its box in dots from the glyph's origin.
+// One glyph's image, its box in dots from the glyph's origin: one bit a dot
+// on a printer's dot grid, or each pixel's cover (0 to 255) when `grey`.
 struct GlyphBits {
   int left = 0, top = 0, width = 0, height = 0;
-  std::vector<uint8_t> bits;  // rows of (width + 7) / 8 bytes, leftmost dot first
+  bool grey = false;
+  std::vector<uint8_t> bits;  // rows of RowBytes(), leftmost dot first
+  // A grey image's outline box as cairo bounds it, in 1/256 of a pixel
+  // from the origin: x0, y0, x1, y1. Cairo adds the covers of a text's
+  // glyphs only where these boxes meet.
+  std::array<int32_t, 4> outline{};
+  size_t RowBytes() const { return grey ? static_cast<size_t>(width) : static_cast<size_t>(width + 7) / 8; }
 };
 
 // The folder of the cache: $XDG_CACHE_HOME/kalvenor, else

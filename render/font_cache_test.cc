@@ -34,7 +34,7 @@ TEST(FontCache, KeepsOnlyWhatStillHolds) {
   ResolvedFont font;
   font.pattern = "Face:file=" + sandbox.Path("fonts/face.ttf");
   font.file = StampOf(sandbox.Path("fonts/face.ttf"));
-  const GlyphBits glyph{-1, -7, 9, 2, {0xFF, 0x80, 0x41, 0x00}};
+  const GlyphBits glyph{-1, -7, 9, 2, false, {0xFF, 0x80, 0x41, 0x00}};
   {
     FontCache cache(sandbox.Path("cache"), "v1", "s1");
     cache.Add("Face 8", font, {sandbox.Path("fonts")});
@@ -74,7 +74,7 @@ TEST(FontCache, JobsAtOnceKeepEachOthersGlyphs) {
   Sandbox sandbox;
   FontCache first(sandbox.Path("cache"), "v1", "s1"), second(sandbox.Path("cache"), "v1", "s1");
   for (auto [cache, index] : {std::pair{&first, 66u}, std::pair{&second, 67u}}) {
-    cache->Glyphs("Face 8 at 2")[index] = GlyphBits{0, -1, 1, 1, {0x80}};
+    cache->Glyphs("Face 8 at 2")[index] = GlyphBits{0, -1, 1, 1, false, {0x80}};
     cache->Grew("Face 8 at 2");
   }
   first.Save();

@@ -1,6 +1,5 @@
 // The program's own fontconfig configuration, made current before the first
 // text is laid out.
-#include <fontconfig/fontconfig.h>
 
 #include <memory>
 #include <string>

@@ -7,14 +7,13 @@
 #ifndef KALVENOR_RENDER_PANGO_TEXT_H_
 #define KALVENOR_RENDER_PANGO_TEXT_H_
 
-#include <cairo.h>
-
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/text.h"
+#include "render/cairo_library.h"
 #include "render/dot_render-cairo.h"
 #include "render/font_cache.h"
 #include "render/print_surface.h"

@@ -2,8 +2,6 @@
 // PostScript for a printer that takes it faster (a CUPS queue whose filters
 // start from PostScript turns a PDF into PostScript first). Both are the
 // same drawing; only the container differs.
-#include <cairo-pdf.h>
-#include <cairo-ps.h>
 
 #include <algorithm>
 

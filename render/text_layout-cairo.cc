@@ -1,12 +1,11 @@
 // Text: shaped from the font files for what one font lays out alone,
 // through pango for the rest; measuring, drawing, the dot grid's glyph
 // images, and the font list.
-#include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
 #include <hb.h>
 
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cmath>
 
 #include "base/run_time_error.h"
@@ -19,15 +18,25 @@
 #ifndef KALVENOR_VERSION
 #define KALVENOR_VERSION "unknown"
 #endif
+#ifndef KALVENOR_LIBRARY_DIR
+#define KALVENOR_LIBRARY_DIR "/usr/lib"
+#endif
 
 namespace kalvenor {
 namespace {
 
 // What makes a cache written by another build unusable: the program and
-// the libraries that lay out and draw the glyphs.
+// the libraries that lay out and draw the glyphs. Cairo's files are known
+// by their stamps, so that a job with a warm cache need not load cairo to
+// ask for its version.
 std::string CacheVersion() {
-  return std::string("kalvenor ") + KALVENOR_VERSION + " fonts 2, cairo " + cairo_version_string() + ", harfbuzz " +
-         hb_version_string();
+  std::string version = std::string("kalvenor ") + KALVENOR_VERSION + " fonts 3, harfbuzz " + hb_version_string() +
+                        ", cairo " + CAIRO_VERSION_STRING;
+  for (const char* library : {"libcairo.so.2", "libpixman-1.so.0", "libfreetype.so.6"}) {
+    const FileStamp stamp = StampOf(std::string(KALVENOR_LIBRARY_DIR) + "/" + library);
+    version += ", " + std::string(library) + " " + std::to_string(stamp.size) + " " + std::to_string(stamp.mtime_ns);
+  }
+  return version;
 }
 
 FontOptionsPtr MakeOptions(const std::array<int, 4>& o) {
@@ -52,6 +61,24 @@ cairo_font_face_t* FaceOf(const std::string& pattern) {
   return face;
 }
 
+// a * b / 255, rounded as pixman rounds it.
+uint32_t Multiply(uint32_t a, uint32_t b) {
+  const uint32_t t = a * b + 0x80;
+  return ((t >> 8) + t) >> 8;
+}
+
+// The premultiplied pixel `dst` with the opaque `argb` over it through the
+// cover `m`, as pixman composites a solid colour through a glyph mask.
+uint32_t OverThrough(uint32_t argb, uint32_t m, uint32_t dst) {
+  if (m == 0) return dst;
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const uint32_t c = Multiply((argb >> shift) & 0xFF, m) + Multiply((dst >> shift) & 0xFF, 255 - m);
+    out |= std::min<uint32_t>(c, 255) << shift;
+  }
+  return out;
+}
+
 // Where pango's cairo renderer puts glyph `g` of `shaped`, in points from
 // the text's top-left corner.
 std::pair<double, double> GlyphOrigin(const ShapedText& shaped, const ShapedText::Glyph& g) {
@@ -73,7 +100,10 @@ struct TextEngine::Font {
   std::unique_ptr<ShapingFont> shaping;
   cairo_font_face_t* face = nullptr;         // made at its first drawing
   cairo_scaled_font_t* dot_font = nullptr;   // made at its first glyph image
-  std::map<double, std::pair<std::string, std::map<uint32_t, GlyphBits>*>> strikes;  // by dots a point
+  // Glyph images by grey (the font's own, for a canvas) or not (the dot
+  // font's, for the dot grid) and device units a point: the strike's key
+  // in the cache, and its images.
+  std::map<std::pair<bool, double>, std::pair<std::string, std::map<uint32_t, GlyphBits>*>> strikes;
 
   ~Font() {
     if (face != nullptr) cairo_font_face_destroy(face);
@@ -222,34 +252,107 @@ void TextEngine::ShowFast(cairo_t* cr, const FastText& text) {
                          static_cast<cairo_text_cluster_flags_t>(0));
 }
 
-const GlyphBits& TextEngine::DotGlyph(Font& font, double scale, uint32_t index) {
-  auto& [strike, glyphs] = font.strikes[scale];
+const GlyphBits& TextEngine::GlyphImage(Font& font, bool grey, double scale, uint32_t index) {
+  auto& [strike, glyphs] = font.strikes[{grey, scale}];
+  const ResolvedFont& r = font.resolved;
   if (glyphs == nullptr) {
-    const ResolvedFont& r = font.resolved;
-    strike = r.dot_pattern + "\n" + r.file.path + " " + std::to_string(r.file.size) + " " +
-             std::to_string(r.file.mtime_ns) + " " + std::to_string(r.index);
-    for (double v : r.dot_matrix) strike += " " + Hex(v);
-    for (int v : r.dot_options) strike += " " + std::to_string(v);
+    strike = (grey ? "grey " + r.pattern : r.dot_pattern) + "\n" + r.file.path + " " + std::to_string(r.file.size) +
+             " " + std::to_string(r.file.mtime_ns) + " " + std::to_string(r.index);
+    for (double v : grey ? r.matrix : r.dot_matrix) strike += " " + Hex(v);
+    for (int v : grey ? r.options : r.dot_options) strike += " " + std::to_string(v);
     strike += " at " + Hex(scale);
     glyphs = &Cache().Glyphs(strike);
   }
   if (auto known = glyphs->find(index); known != glyphs->end()) return known->second;
-  if (font.dot_font == nullptr) {
-    cairo_font_face_t* face = FaceOf(font.resolved.dot_pattern);
-    const cairo_matrix_t matrix = CairoMatrix(font.resolved.dot_matrix), identity = {1, 0, 0, 1, 0, 0};
-    font.dot_font = cairo_scaled_font_create(face, &matrix, &identity, MakeOptions(font.resolved.dot_options).get());
-    cairo_font_face_destroy(face);
+  GlyphBits image;
+  if (grey) {
+    if (font.face == nullptr) font.face = FaceOf(r.pattern);
+    image = DotRenderer::RenderGlyphImage(font.face, CairoMatrix(r.matrix), MakeOptions(r.options).get(), scale,
+                                          index, true);
+  } else {
+    if (font.dot_font == nullptr) {
+      cairo_font_face_t* face = FaceOf(r.dot_pattern);
+      const cairo_matrix_t matrix = CairoMatrix(r.dot_matrix), identity = {1, 0, 0, 1, 0, 0};
+      font.dot_font = cairo_scaled_font_create(face, &matrix, &identity, MakeOptions(r.dot_options).get());
+      cairo_font_face_destroy(face);
+    }
+    image = DotRenderer::RenderGlyph(font.dot_font, scale, index);
   }
   Cache().Grew(strike);
-  return glyphs->emplace(index, DotRenderer::RenderGlyph(font.dot_font, scale, index)).first->second;
+  return glyphs->emplace(index, std::move(image)).first->second;
 }
 
 void TextEngine::StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale) {
   for (const ShapedText::Glyph& g : text.shaped.glyphs) {
     const auto [cx, cy] = GlyphOrigin(text.shaped, g);
-    dots.Stamp(DotGlyph(*text.font, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
+    dots.Stamp(GlyphImage(*text.font, false, scale, g.index), DotRenderer::DotOf(scale * cx + tx),
                DotRenderer::DotOf(scale * cy + ty));
   }
+}
+
+bool TextEngine::PaintFast(PixelImage& image, const FastText& text, double tx, double ty, double scale,
+                           uint32_t argb) {
+  // Cairo draws glyphs in grey only through font options without colour
+  // fringes; others it draws itself.
+  const std::array<int, 4>& options = text.font->resolved.options;
+  if (options[0] == CAIRO_ANTIALIAS_SUBPIXEL || options[1] != CAIRO_SUBPIXEL_ORDER_DEFAULT) return false;
+  struct Placed {
+    const GlyphBits* glyph;
+    long x, y;  // its origin's pixel
+  };
+  std::vector<Placed> placed;
+  // Cairo adds the glyphs' covers into one mask when the outline box of a
+  // glyph meets the box of all before it, and else lays them over the
+  // pixels one by one; the outline boxes, in 1/256 pixel, must lie on the
+  // image, or cairo clips them.
+  bool overlap = false;
+  int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+  for (const ShapedText::Glyph& g : text.shaped.glyphs) {
+    const GlyphBits& glyph = GlyphImage(*text.font, true, scale, g.index);
+    const auto [cx, cy] = GlyphOrigin(text.shaped, g);
+    const long x = DotRenderer::DotOf(scale * cx + tx), y = DotRenderer::DotOf(scale * cy + ty);
+    placed.push_back({&glyph, x, y});
+    const int64_t left = x * 256L + glyph.outline[0], top = y * 256L + glyph.outline[1];
+    const int64_t right = x * 256L + glyph.outline[2], bottom = y * 256L + glyph.outline[3];
+    if (!overlap && left != right && top != bottom) overlap = right > x0 && left < x1 && bottom > y0 && top < y1;
+    x0 = std::min(x0, left);
+    y0 = std::min(y0, top);
+    x1 = std::max(x1, right);
+    y1 = std::max(y1, bottom);
+  }
+  if (placed.empty()) return true;
+  if (x0 < 0 || y0 < 0 || x1 > 256L * image.width || y1 > 256L * image.height) return false;
+  // The images too, which reach past the outline where they are grey.
+  for (const Placed& p : placed) {
+    const GlyphBits& g = *p.glyph;
+    if (g.width == 0) continue;
+    if (p.x + g.left < 0 || p.y + g.top < 0 || p.x + g.left + g.width > image.width ||
+        p.y + g.top + g.height > image.height) {
+      return false;
+    }
+  }
+  // Each glyph over the pixels, or their covers added up (saturating) and
+  // the colour over the pixels through the sum.
+  std::vector<uint8_t> sum;
+  if (overlap) sum.assign(static_cast<size_t>(image.width) * image.height, 0);
+  for (const Placed& p : placed) {
+    const GlyphBits& g = *p.glyph;
+    for (int r = 0; r < g.height; ++r) {
+      const uint8_t* cover = g.bits.data() + r * g.RowBytes();
+      const size_t at = static_cast<size_t>(p.y + g.top + r) * image.width + (p.x + g.left);
+      for (int c = 0; c < g.width; ++c) {
+        if (overlap) {
+          sum[at + c] = static_cast<uint8_t>(std::min(255, sum[at + c] + cover[c]));
+        } else {
+          image.pixels[at + c] = OverThrough(argb, cover[c], image.pixels[at + c]);
+        }
+      }
+    }
+  }
+  if (overlap) {
+    for (size_t i = 0; i < sum.size(); ++i) image.pixels[i] = OverThrough(argb, sum[i], image.pixels[i]);
+  }
+  return true;
 }
 
 void TextEngine::SaveCache() {
