@@ -68,27 +68,47 @@ done
 rm -f "$box/trace.jsonl"
 
 # What each job loads with a warm cache: its libraries, as the dynamic
-# loader names them. No pango, curl or GTK.
+# loader names them. No pango, curl or GTK; on the dot printer no cairo or
+# fontconfig either.
 loaded() { "$box/prepare"; LD_DEBUG=files "$@" 2>&1 >/dev/null | sed -n 's/^[[:space:]]*[0-9]*:[[:space:]]*file=\([^ ;]*\).*/\1/p' | sort -u; }
 echo "== libraries of each job with a warm cache" >&2
 for kind in escpos pdf; do
   libs=$(KALVENOR_PRINTER_DIR="$box/$kind" loaded "${job[@]}")
   echo "  $kind: $(wc -l <<<"$libs") libraries: $(tr '\n' ' ' <<<"$libs")" >&2
-  if grep -E 'pango|curl|gtk|kalvenor-text|kalvenor-net' <<<"$libs" >&2; then
+  unwanted='pango|curl|gtk|kalvenor-text|kalvenor-net'
+  [ "$kind" = escpos ] && unwanted+='|cairo|fontconfig|pixman'
+  if grep -E "$unwanted" <<<"$libs" >&2; then
     echo "escpos_bench: the warm $kind job loads the above" >&2
     exit 1
   fi
 done
 
-commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
-  --command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor"
-  --command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/escpos $kalvenor"
-  --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-cold" "env KALVENOR_PRINTER_DIR=$box/pdf $kalvenor"
+# The timed jobs print on one folder printer, made ESC/POS or PDF by each
+# command's preparation (its kalvenor-options), so that every command,
+# the peers' too, is started directly: no `env` process before the job.
+mkdir -p "$box/timed/COMANDERA"
+for kind in escpos pdf; do
+  options=$([ "$kind" = escpos ] && echo "printf 'kalvenor-output=escpos\\n' >" || echo "rm -f")
+  printf '#!/bin/sh\n"%s/prepare"\nrm -f "%s"/timed/COMANDERA/0*\n%s "%s/timed/COMANDERA/kalvenor-options"\n' \
+    "$box" "$box" "$options" "$box" >"$box/prepare-$kind"
+  printf '#!/bin/sh\n"%s/prepare-%s"\nrm -rf "%s/cache"\n' "$box" "$kind" "$box" >"$box/prepare-$kind-cold"
+  chmod +x "$box/prepare-$kind" "$box/prepare-$kind-cold"
+done
+commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare-escpos" "$kalvenor"
+  --command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare-pdf" "$kalvenor"
+  --command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-escpos-cold" "$kalvenor"
+  --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-pdf-cold" "$kalvenor"
   --command-name "kalvenor --version: start, libraries loaded" --prepare "$box/prepare" "$build/kalvenor --version")
 if [ -n "$baseline" ]; then
-  commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/escpos $base_build/kalvenor $args"
-    --command-name "kalvenor $rev, PDF" --prepare "$box/prepare" "env KALVENOR_PRINTER_DIR=$box/pdf $base_build/kalvenor $args")
+  commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare-escpos" "$base_build/kalvenor $args"
+    --command-name "kalvenor $rev, PDF" --prepare "$box/prepare-pdf" "$base_build/kalvenor $args")
 fi
+for kind in escpos pdf; do
+  "$box/prepare-$kind"
+  KALVENOR_PRINTER_DIR="$box/timed" "${job[@]}"
+  ls "$box"/timed/COMANDERA/000002.* | grep -q "\.$([ "$kind" = escpos ] && echo prn || echo pdf)\$" \
+    || { echo "escpos_bench: the timed $kind job printed no second receipt of its kind" >&2; exit 1; }
+done
 peers=$((${#commands[@]} / 5 + 1))  # five words a command
 commands+=(--command-name "cupsfilter -m application/pdf (text)" --prepare "$box/prepare"
   "cupsfilter -m application/pdf $box/slip-text.txt"
@@ -96,7 +116,8 @@ commands+=(--command-name "cupsfilter -m application/pdf (text)" --prepare "$box
   "paps --encoding=CP437 --font=\"DejaVu Sans Mono 9\" $box/slip-text-437.txt")
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== whole job on folder printers, $runs runs" >&2
-hyperfine -N --warmup 3 --runs "$runs" --export-json "$box/folder.json" "${commands[@]}" >&2
+KALVENOR_PRINTER_DIR="$box/timed" hyperfine -N --warmup 3 --runs "$runs" --export-json "$box/folder.json" \
+  "${commands[@]}" >&2
 grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench: the job failed" >&2; exit 1; }
 echo
 echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \

@@ -58,6 +58,9 @@ const Printout& Uncached() {
 }
 
 bool LoadedPango(const Printout& p) { return p.err.find("kalvenor-text.so") != std::string::npos; }
+bool LoadedCairo(const Printout& p) {
+  return p.err.find("file=libcairo.so") != std::string::npos || p.err.find("file=libfontconfig.so") != std::string::npos;
+}
 
 void ExpectAsUncached(const Printout& got) {
   EXPECT_EQ(got.status, 0);
@@ -86,6 +89,8 @@ TEST(FontCacheJob, ColdWarmAndDamagedCachesPrintAlike) {
   Printout warm = PrintSample(home.Path("cache"));
   ExpectAsUncached(warm);
   EXPECT_FALSE(LoadedPango(warm)) << "a warm cache needs no pango";
+  EXPECT_TRUE(LoadedCairo(cold));
+  EXPECT_FALSE(LoadedCairo(warm)) << "a dot printer's warm job draws nothing with cairo";
 
   const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> damages = {
       {"a byte changed", [](const std::string& path) {
@@ -108,6 +113,7 @@ TEST(FontCacheJob, ColdWarmAndDamagedCachesPrintAlike) {
     Printout after = PrintSample(home.Path("cache"));
     ExpectAsUncached(after);
     EXPECT_FALSE(LoadedPango(after));
+    EXPECT_FALSE(LoadedCairo(after));
   }
 }
 
@@ -202,6 +208,31 @@ TEST(FontCacheJob, TheTextModuleIsLoadedOnlyWhenNeeded) {
       EXPECT_NE(got.log.find("ERROR: File not found"), std::string::npos) << got.log;
       EXPECT_EQ(got.streams, "");
       EXPECT_NE(got.err.find("no text layout: kalvenor-text.so not found"), std::string::npos) << got.err;
+    }
+  }
+}
+
+// Cairo is loaded only to draw: a PDF job that cannot load it fails, saying
+// so, and a dot printer's job from a warm cache prints without it.
+TEST(FontCacheJob, CairoIsLoadedOnlyToDraw) {
+  Sandbox home;
+  ExpectAsUncached(PrintSample(home.Path("cache")));
+  for (bool pdf : {false, true}) {
+    SCOPED_TRACE(pdf ? "PDF" : "ESC/POS");
+    JobSandbox job;
+    ProgramRun run = SampleRun(job, home.Path("cache"));
+    if (pdf) job.sandbox.Write("printers/COMANDERA/kalvenor-options", "");
+    // A cairo that does not load, found before the system's.
+    job.sandbox.Write("lib/libcairo.so.2", "not a library");
+    run.env["LD_LIBRARY_PATH"] = job.sandbox.Path("lib");
+    Printout got = Collect(job, RunProgram(run));
+    if (pdf) {
+      EXPECT_EQ(got.status, 0);
+      EXPECT_NE(got.log.find("ERROR: File not found"), std::string::npos) << got.log;
+      EXPECT_TRUE(job.Pdfs("COMANDERA", ".pdf").empty());
+      EXPECT_NE(got.err.find("kalvenor: cannot load cairo: "), std::string::npos) << got.err;
+    } else {
+      ExpectAsUncached(got);
     }
   }
 }
