@@ -122,8 +122,16 @@ grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench
 echo
 echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
   "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
-# Peak memory (resident set) of one run of each job.
-peak() { "$1"; shift; /usr/bin/time -f %M -o "$box/mem" "$@" >/dev/null 2>&1; cat "$box/mem"; }
+# Peak memory (resident set) of one run of each job, after a run that makes
+# the cache this program's (the baseline's jobs keep theirs in the same
+# folder); a cold preparation empties it again.
+peak() {
+  "$1"
+  "${@:2}" >/dev/null 2>&1
+  "$1"
+  /usr/bin/time -f %M -o "$box/mem" "${@:2}" >/dev/null 2>&1
+  cat "$box/mem"
+}
 memory=()
 i=1
 for prepare in prepare prepare prepare-cold prepare-cold; do

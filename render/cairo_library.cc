@@ -17,8 +17,8 @@ namespace {
 // libraries stay loaded: their objects live until the program ends.
 std::optional<CairoFunctions> Load(std::string* error) {
   CairoFunctions functions{};
-  void* cairo = dlopen("libcairo.so.2", RTLD_NOW | RTLD_LOCAL);
-  void* fontconfig = cairo != nullptr ? dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL) : nullptr;
+  void* cairo = dlopen("libcairo.so.2", RTLD_LAZY | RTLD_LOCAL);
+  void* fontconfig = cairo != nullptr ? dlopen("libfontconfig.so.1", RTLD_LAZY | RTLD_LOCAL) : nullptr;
   if (cairo == nullptr || fontconfig == nullptr) {
     *error = dlerror();
     return std::nullopt;
