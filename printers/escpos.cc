@@ -26,6 +26,8 @@ int InkedBytes(const DotPage& page, int row) {
 
 std::string EncodeEscPos(const DotPage& page, PrinterOutput::Cut cut) {
   std::string out = "\x1b\x40";
+  // At most every row's bytes, a band's or a feed's command a row, and the cut.
+  out.reserve(page.bits.size() + 8 * static_cast<size_t>(page.height) + 16);
   int row = 0;
   while (row < page.height) {
     if (BlankRow(page, row)) {
