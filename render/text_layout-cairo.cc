@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 
 #include "base/run_time_error.h"
 #include "base/units.h"
@@ -292,10 +292,15 @@ void TextEngine::StampFast(DotRenderer& dots, const FastText& text, double tx, d
 
 bool TextEngine::PaintFast(PixelImage& image, const FastText& text, double tx, double ty, double scale,
                            uint32_t argb) {
-  // Cairo draws glyphs in grey only through font options without colour
-  // fringes; others it draws itself.
-  const std::array<int, 4>& options = text.font->resolved.options;
-  if (options[0] == CAIRO_ANTIALIAS_SUBPIXEL || options[1] != CAIRO_SUBPIXEL_ORDER_DEFAULT) return false;
+  // Cairo draws glyphs in grey only without colour fringes, which the font
+  // options or the font's pattern (its subpixel order) may ask for; those
+  // it draws itself.
+  const ResolvedFont& resolved = text.font->resolved;
+  const size_t rgba = resolved.pattern.find(":rgba=");
+  if (resolved.options[0] == CAIRO_ANTIALIAS_SUBPIXEL || resolved.options[1] != CAIRO_SUBPIXEL_ORDER_DEFAULT ||
+      (rgba != std::string::npos && resolved.pattern.compare(rgba + 6, 1, "5") != 0)) {
+    return false;
+  }
   struct Placed {
     const GlyphBits* glyph;
     long x, y;  // its origin's pixel
@@ -311,6 +316,8 @@ bool TextEngine::PaintFast(PixelImage& image, const FastText& text, double tx, d
     const GlyphBits& glyph = GlyphImage(*text.font, true, scale, g.index);
     const auto [cx, cy] = GlyphOrigin(text.shaped, g);
     const long x = DotRenderer::DotOf(scale * cx + tx), y = DotRenderer::DotOf(scale * cy + ty);
+    constexpr long kFar = 1L << 40;  // far off any image; the sums below stay in range
+    if (x < -kFar || x > kFar || y < -kFar || y > kFar) return false;
     placed.push_back({&glyph, x, y});
     const int64_t left = x * 256L + glyph.outline[0], top = y * 256L + glyph.outline[1];
     const int64_t right = x * 256L + glyph.outline[2], bottom = y * 256L + glyph.outline[3];
