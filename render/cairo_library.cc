@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "base/run_time_error.h"
 

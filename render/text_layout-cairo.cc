@@ -263,7 +263,8 @@ const GlyphBits& TextEngine::GlyphImage(Font& font, bool grey, double scale, uin
     strike += " at " + Hex(scale);
     glyphs = &Cache().Glyphs(strike);
   }
-  if (auto known = glyphs->find(index); known != glyphs->end()) return known->second;
+  // An image of the other kind (a cache file made so on purpose) is drawn again.
+  if (auto known = glyphs->find(index); known != glyphs->end() && known->second.grey == grey) return known->second;
   GlyphBits image;
   if (grey) {
     if (font.face == nullptr) font.face = FaceOf(r.pattern);
@@ -279,7 +280,7 @@ const GlyphBits& TextEngine::GlyphImage(Font& font, bool grey, double scale, uin
     image = DotRenderer::RenderGlyph(font.dot_font, scale, index);
   }
   Cache().Grew(strike);
-  return glyphs->emplace(index, std::move(image)).first->second;
+  return (*glyphs)[index] = std::move(image);
 }
 
 void TextEngine::StampFast(DotRenderer& dots, const FastText& text, double tx, double ty, double scale) {
