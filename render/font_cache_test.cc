@@ -35,10 +35,12 @@ TEST(FontCache, KeepsOnlyWhatStillHolds) {
   font.pattern = "Face:file=" + sandbox.Path("fonts/face.ttf");
   font.file = StampOf(sandbox.Path("fonts/face.ttf"));
   const GlyphBits glyph{-1, -7, 9, 2, false, {0xFF, 0x80, 0x41, 0x00}};
+  const GlyphBits grey{0, -3, 3, 1, true, {0x10, 0xFF, 0x80}, {-13, -770, 700, 5}};
   {
     FontCache cache(sandbox.Path("cache"), "v1", "s1");
     cache.Add("Face 8", font, {sandbox.Path("fonts")});
     cache.Glyphs("Face 8 at 2")[65] = glyph;
+    cache.Glyphs("Face 8 at 2")[66] = grey;
     cache.Grew("Face 8 at 2");
     cache.Save();
   }
@@ -51,6 +53,9 @@ TEST(FontCache, KeepsOnlyWhatStillHolds) {
       EXPECT_EQ(resolved->pattern, font.pattern);
       EXPECT_EQ(glyphs.at(65).bits, glyph.bits);
       EXPECT_EQ(glyphs.at(65).top, -7);
+      EXPECT_TRUE(glyphs.at(66).grey && !glyphs.at(65).grey);
+      EXPECT_EQ(glyphs.at(66).bits, grey.bits);
+      EXPECT_EQ(glyphs.at(66).outline, grey.outline);
     }
     return resolved != nullptr;
   };
