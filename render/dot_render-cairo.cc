@@ -123,14 +123,16 @@ void DotRenderer::Fill(long x0, long y0, long x1, long y1, bool ink) {
   const long first = x0 / 8, last = (x1 - 1) / 8;
   const auto head = static_cast<uint8_t>(0xFF >> (x0 % 8));
   const auto tail = static_cast<uint8_t>(0xFF << (7 - (x1 - 1) % 8));
+  auto apply = [ink](uint8_t& byte, uint8_t mask) { byte = ink ? byte | mask : byte & ~mask; };
   for (long y = y0; y < y1; ++y) {
     uint8_t* row = page_.bits.data() + static_cast<size_t>(y) * page_.width_bytes;
-    for (long b = first; b <= last; ++b) {
-      uint8_t mask = 0xFF;
-      if (b == first) mask &= head;
-      if (b == last) mask &= tail;
-      row[b] = ink ? row[b] | mask : row[b] & ~mask;
+    if (first == last) {
+      apply(row[first], head & tail);
+      continue;
     }
+    apply(row[first], head);
+    std::fill(row + first + 1, row + last, ink ? 0xFF : 0x00);
+    apply(row[last], tail);
   }
 }
 
