@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the whole Kalvenor job on the slip of bench/job_bench.sh (three-copy
 # PAMI slip, 30 item lines, EAN, Code 128 and the built-in QR; two receipts):
-#   1. one hyperfine run, each command after its own preparation:
+#   1. alternations (hyperfine, every command once a round), each command
+#      after its own preparation:
 #        kalvenor, ESC/POS, warm cache   two .prn streams (576 dots, 203 dpi)
 #        kalvenor, PDF, warm cache       two PDFs
 #        kalvenor, ESC/POS, cold cache   the same with the font cache emptied
@@ -21,7 +22,8 @@
 #      cups-pdf queue KALVENOR-COMANDERA until its PDF is complete
 #      (bench/cups_wait.sh). Both queues live on cupsds of their own on
 #      127.0.0.1, so this machine's queues and /etc/cups stay as they are.
-#   bench/escpos_bench.sh [runs] [cups-runs] [REV]   (default 30 and 10, after warm-up runs)
+#   bench/escpos_bench.sh [runs] [cups-runs] [REV]   (default 30 alternations and 10 CUPS runs,
+#                                                      after warm-up runs)
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -86,25 +88,44 @@ done
 # The timed jobs print on one folder printer, made ESC/POS or PDF by each
 # command's preparation (its kalvenor-options), so that every command,
 # the peers' too, is started directly: no `env` process before the job.
+# The warm jobs of this program, those of the baseline and the cold jobs
+# each keep a font cache of their own (the baseline's is of another
+# version, a cold job's is emptied): a preparation puts the right one in
+# place as box/cache.
 mkdir -p "$box/timed/COMANDERA"
+cat >"$box/use-cache" <<'USE'
+#!/bin/sh
+# use-cache BOX OWNER: makes BOX/cache the font cache of OWNER (mine, base or cold).
+current=$(cat "$1/cache-owner" 2>/dev/null || echo mine)
+[ "$current" = "$2" ] && exit 0
+if [ -d "$1/cache" ]; then mv "$1/cache" "$1/cache-$current"; fi
+if [ -d "$1/cache-$2" ]; then mv "$1/cache-$2" "$1/cache"; fi
+echo "$2" >"$1/cache-owner"
+USE
+chmod +x "$box/use-cache"
 for kind in escpos pdf; do
   options=$([ "$kind" = escpos ] && echo "printf 'kalvenor-output=escpos\\n' >" || echo "rm -f")
-  printf '#!/bin/sh\n"%s/prepare"\nrm -f "%s"/timed/COMANDERA/0*\n%s "%s/timed/COMANDERA/kalvenor-options"\n' \
-    "$box" "$box" "$options" "$box" >"$box/prepare-$kind"
-  printf '#!/bin/sh\n"%s/prepare-%s"\nrm -rf "%s/cache"\n' "$box" "$kind" "$box" >"$box/prepare-$kind-cold"
-  chmod +x "$box/prepare-$kind" "$box/prepare-$kind-cold"
+  for owner in mine base cold; do
+    {
+      printf '#!/bin/sh\n"%s/prepare"\n"%s/use-cache" "%s" %s\n' "$box" "$box" "$box" "$owner"
+      [ "$owner" = cold ] && printf 'rm -rf "%s/cache"\n' "$box"
+      printf 'rm -f "%s"/timed/COMANDERA/0*\n%s "%s/timed/COMANDERA/kalvenor-options"\n' "$box" "$options" "$box"
+    } >"$box/prepare-$kind-$owner"
+    chmod +x "$box/prepare-$kind-$owner"
+  done
 done
-commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare-escpos" "$kalvenor"
-  --command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare-pdf" "$kalvenor"
-  --command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-escpos-cold" "$kalvenor"
+# Each baseline job right after the same job of this program.
+commands=(--command-name "kalvenor, ESC/POS, warm cache" --prepare "$box/prepare-escpos-mine" "$kalvenor")
+[ -n "$baseline" ] && commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare-escpos-base"
+  "$base_build/kalvenor $args")
+commands+=(--command-name "kalvenor, PDF, warm cache" --prepare "$box/prepare-pdf-mine" "$kalvenor")
+[ -n "$baseline" ] && commands+=(--command-name "kalvenor $rev, PDF" --prepare "$box/prepare-pdf-base"
+  "$base_build/kalvenor $args")
+commands+=(--command-name "kalvenor, ESC/POS, cold cache" --prepare "$box/prepare-escpos-cold" "$kalvenor"
   --command-name "kalvenor, PDF, cold cache" --prepare "$box/prepare-pdf-cold" "$kalvenor"
   --command-name "kalvenor --version: start, libraries loaded" --prepare "$box/prepare" "$build/kalvenor --version")
-if [ -n "$baseline" ]; then
-  commands+=(--command-name "kalvenor $rev, ESC/POS" --prepare "$box/prepare-escpos" "$base_build/kalvenor $args"
-    --command-name "kalvenor $rev, PDF" --prepare "$box/prepare-pdf" "$base_build/kalvenor $args")
-fi
 for kind in escpos pdf; do
-  "$box/prepare-$kind"
+  "$box/prepare-$kind-mine"
   KALVENOR_PRINTER_DIR="$box/timed" "${job[@]}"
   ls "$box"/timed/COMANDERA/000002.* | grep -q "\.$([ "$kind" = escpos ] && echo prn || echo pdf)\$" \
     || { echo "escpos_bench: the timed $kind job printed no second receipt of its kind" >&2; exit 1; }
@@ -115,13 +136,22 @@ commands+=(--command-name "cupsfilter -m application/pdf (text)" --prepare "$box
   --command-name "paps, CP437, DejaVu Sans Mono 9 (text)" --prepare "$box/prepare"
   "paps --encoding=CP437 --font=\"DejaVu Sans Mono 9\" $box/slip-text-437.txt")
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "== whole job on folder printers, $runs runs" >&2
-KALVENOR_PRINTER_DIR="$box/timed" hyperfine -N --warmup 3 --runs "$runs" --export-json "$box/folder.json" \
-  "${commands[@]}" >&2
+# Alternations: a round runs every command once, in the order above, so
+# that what the machine does meanwhile falls on all of them alike; three
+# rounds first, not counted, fill the caches.
+echo "== whole job on folder printers, $runs alternations" >&2
+rounds=()
+for round in $(seq -2 "$runs"); do
+  KALVENOR_PRINTER_DIR="$box/timed" hyperfine -N --runs 1 --export-json "$box/round-$round.json" \
+    "${commands[@]}" >/dev/null 2>"$box/round.err" || { cat "$box/round.err" >&2; exit 1; }
+  [ "$round" -ge 1 ] && rounds+=("$box/round-$round.json")
+done
+python3 "$root/bench/rounds.py" "${rounds[@]}" >"$box/folder.json"
 grep -q 'Finalizo correctamente' "$box/C/VENTAS/LOG.TXT" || { echo "escpos_bench: the job failed" >&2; exit 1; }
+"$box/use-cache" "$box" mine
 echo
-echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), $runs runs," \
-  "load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
+echo "Whole job, $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | xargs), medians of $runs" \
+  "alternations, load average $load_before before and $(cut -d' ' -f1-3 /proc/loadavg) after:"
 # Peak memory (resident set) of one run of each job, after a run that makes
 # the cache this program's (the baseline's jobs keep theirs in the same
 # folder); a cold preparation empties it again.
@@ -132,11 +162,15 @@ peak() {
   /usr/bin/time -f %M -o "$box/mem" "${@:2}" >/dev/null 2>&1
   cat "$box/mem"
 }
+# The table's positions of this program's warm ESC/POS and PDF jobs, then
+# its cold ones (a baseline's jobs come between).
+positions=(1 2 3 4)
+[ -n "$baseline" ] && positions=(1 3 5 6)
 memory=()
-i=1
+i=0
 for prepare in prepare prepare prepare-cold prepare-cold; do
-  kind=$([ $((i % 2)) -eq 1 ] && echo escpos || echo pdf)
-  memory+=("$i=$(KALVENOR_PRINTER_DIR="$box/$kind" peak "$box/$prepare" "${job[@]}")")
+  kind=$([ $((i % 2)) -eq 0 ] && echo escpos || echo pdf)
+  memory+=("${positions[$i]}=$(KALVENOR_PRINTER_DIR="$box/$kind" peak "$box/$prepare" "${job[@]}")")
   i=$((i + 1))
 done
 python3 "$root/bench/report.py" "$box/folder.json" vs=$peers,$((peers + 1)) "${memory[@]}"
@@ -146,6 +180,7 @@ echo
 "$root/bench/instructions.sh" "$build"
 
 # --- through CUPS ---------------------------------------------------------------
+[ "$cups_runs" -gt 0 ] || exit 0
 if [ "$(id -u)" -ne 0 ]; then
   echo "escpos_bench: through CUPS skipped (needs root)" >&2
   exit 0
