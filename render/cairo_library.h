@@ -37,9 +37,9 @@
   X(cairo_set_line_cap) X(cairo_set_line_width) X(cairo_set_operator) X(cairo_set_source_rgb) \
   X(cairo_set_source_rgba) X(cairo_set_source_surface) X(cairo_show_glyphs) X(cairo_show_text_glyphs) \
   X(cairo_status_to_string) X(cairo_stroke) X(cairo_surface_destroy) X(cairo_surface_finish) \
-  X(cairo_surface_flush) X(cairo_surface_mark_dirty) X(cairo_surface_mark_dirty_rectangle) \
+  X(cairo_surface_flush) X(cairo_surface_mark_dirty) \
   X(cairo_surface_set_device_offset) X(cairo_surface_status) X(cairo_surface_write_to_png_stream) \
-  X(cairo_translate) X(cairo_version_string)
+  X(cairo_translate)
 #define KALVENOR_FONTCONFIG_FUNCTIONS(X) \
   X(FcConfigBuildFonts) X(FcConfigCreate) X(FcConfigDestroy) X(FcConfigParseAndLoad) \
   X(FcConfigParseAndLoadFromMemory) X(FcConfigSetCurrent) X(FcNameParse) X(FcPatternDestroy)
@@ -132,12 +132,10 @@ const CairoFunctions& CairoLibrary();
 #define cairo_surface_finish (::kalvenor::CairoLibrary().cairo_surface_finish)
 #define cairo_surface_flush (::kalvenor::CairoLibrary().cairo_surface_flush)
 #define cairo_surface_mark_dirty (::kalvenor::CairoLibrary().cairo_surface_mark_dirty)
-#define cairo_surface_mark_dirty_rectangle (::kalvenor::CairoLibrary().cairo_surface_mark_dirty_rectangle)
 #define cairo_surface_set_device_offset (::kalvenor::CairoLibrary().cairo_surface_set_device_offset)
 #define cairo_surface_status (::kalvenor::CairoLibrary().cairo_surface_status)
 #define cairo_surface_write_to_png_stream (::kalvenor::CairoLibrary().cairo_surface_write_to_png_stream)
 #define cairo_translate (::kalvenor::CairoLibrary().cairo_translate)
-#define cairo_version_string (::kalvenor::CairoLibrary().cairo_version_string)
 #endif  // KALVENOR_CAIRO_LIBRARY_LOADER
 
 #endif  // KALVENOR_RENDER_CAIRO_LIBRARY_H_

@@ -330,35 +330,43 @@ bool TextEngine::PaintFast(PixelImage& image, const FastText& text, double tx, d
   }
   if (placed.empty()) return true;
   if (x0 < 0 || y0 < 0 || x1 > 256L * image.width || y1 > 256L * image.height) return false;
-  // The images too, which reach past the outline where they are grey.
+  // The images too, which reach past the outline where they are grey; the
+  // box they cover, [left, right) x [top, bottom) pixels.
+  long left = image.width, top = image.height, right = 0, bottom = 0;
   for (const Placed& p : placed) {
     const GlyphBits& g = *p.glyph;
     if (g.width == 0) continue;
-    if (p.x + g.left < 0 || p.y + g.top < 0 || p.x + g.left + g.width > image.width ||
-        p.y + g.top + g.height > image.height) {
-      return false;
-    }
+    left = std::min(left, p.x + g.left);
+    top = std::min(top, p.y + g.top);
+    right = std::max(right, p.x + g.left + g.width);
+    bottom = std::max(bottom, p.y + g.top + g.height);
   }
-  // Each glyph over the pixels, or their covers added up (saturating) and
-  // the colour over the pixels through the sum.
+  if (left < 0 || top < 0 || right > image.width || bottom > image.height) return false;
+  // Each glyph over the pixels, or their covers added up (saturating) over
+  // the box and the colour over its pixels through the sum.
+  const long box_width = std::max(right - left, 0L);
   std::vector<uint8_t> sum;
-  if (overlap) sum.assign(static_cast<size_t>(image.width) * image.height, 0);
+  if (overlap) sum.assign(static_cast<size_t>(box_width * std::max(bottom - top, 0L)), 0);
   for (const Placed& p : placed) {
     const GlyphBits& g = *p.glyph;
     for (int r = 0; r < g.height; ++r) {
       const uint8_t* cover = g.bits.data() + r * g.RowBytes();
-      const size_t at = static_cast<size_t>(p.y + g.top + r) * image.width + (p.x + g.left);
+      const long y = p.y + g.top + r, x = p.x + g.left;
+      uint8_t* added = overlap ? sum.data() + (y - top) * box_width + (x - left) : nullptr;
+      uint32_t* pixel = image.pixels + y * image.width + x;
       for (int c = 0; c < g.width; ++c) {
         if (overlap) {
-          sum[at + c] = static_cast<uint8_t>(std::min(255, sum[at + c] + cover[c]));
+          added[c] = static_cast<uint8_t>(std::min(255, added[c] + cover[c]));
         } else {
-          image.pixels[at + c] = OverThrough(argb, cover[c], image.pixels[at + c]);
+          pixel[c] = OverThrough(argb, cover[c], pixel[c]);
         }
       }
     }
   }
-  if (overlap) {
-    for (size_t i = 0; i < sum.size(); ++i) image.pixels[i] = OverThrough(argb, sum[i], image.pixels[i]);
+  for (long y = top; overlap && y < bottom; ++y) {
+    uint32_t* row = image.pixels + y * image.width;
+    const uint8_t* added = sum.data() + (y - top) * box_width;
+    for (long x = left; x < right; ++x) row[x] = OverThrough(argb, added[x - left], row[x]);
   }
   return true;
 }
