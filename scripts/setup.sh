@@ -14,7 +14,7 @@ packages=(
   fonts-dejavu-core fonts-liberation fontconfig
   poppler-utils python3 zint xclip
   dpkg-dev file man-db lintian optipng
-  hyperfine qrencode paps cups-filters libbenchmark-dev time valgrind
+  hyperfine qrencode paps cups-filters libbenchmark-dev time valgrind linux-perf
   libgtk-3-dev xvfb xdotool x11-apps
   clang-14 libclang-rt-14-dev
   wine64 wine gcc-mingw-w64-x86-64 gcc-mingw-w64-i686

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <utility>
 
@@ -79,7 +80,7 @@ pid_t StartProgram(const ProgramRun& run) {
   _exit(127);
 }
 
-int WaitForProgram(pid_t pid, int timeout_seconds, long* peak_kb) {
+int WaitForProgram(pid_t pid, int timeout_seconds) {
   if (pid < 0) return -1;
   bool killed = false;
   if (timeout_seconds > 0) {
@@ -95,17 +96,28 @@ int WaitForProgram(pid_t pid, int timeout_seconds, long* peak_kb) {
     }
   }
   int status = 0;
-  rusage usage{};
-  while (wait4(pid, &status, 0, &usage) != pid) {
+  while (waitpid(pid, &status, 0) != pid) {
     if (errno != EINTR) return -1;
   }
-  if (peak_kb != nullptr) *peak_kb = usage.ru_maxrss;
   if (killed) return 124;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 int RunProgram(const ProgramRun& run, long* peak_kb) {
-  return WaitForProgram(StartProgram(run), run.timeout_seconds, peak_kb);
+  if (peak_kb == nullptr) return WaitForProgram(StartProgram(run), run.timeout_seconds);
+  char report[] = "/tmp/kalvenor-peak-XXXXXX";
+  int fd = mkstemp(report);
+  if (fd < 0) return -1;
+  close(fd);
+  ProgramRun timed = run;
+  timed.program = "/usr/bin/time";
+  timed.args = {"-q", "-f", "%M", "-o", report, run.program.empty() ? std::string(KALVENOR_BINARY) : run.program};
+  timed.args.insert(timed.args.end(), run.args.begin(), run.args.end());
+  const int status = WaitForProgram(StartProgram(timed), run.timeout_seconds);
+  std::ifstream in(report);
+  if (!(in >> *peak_kb)) *peak_kb = -1;
+  unlink(report);
+  return status;
 }
 
 void OpenToEveryone(const std::string& root) {

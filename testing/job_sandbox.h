@@ -32,9 +32,11 @@ struct ProgramRun {
 };
 
 // Starts the program: its process id, or -1. Waiting gives its exit status, or 128 + the signal
-// that ended it; 124 past `timeout_seconds`. `peak_kb`: the largest resident size it reached.
+// that ended it; 124 past `timeout_seconds`. `peak_kb`: the largest resident size the program
+// itself reached (a forked child's count starts at the test's own size, so /usr/bin/time, a
+// small process, starts the program and measures it).
 pid_t StartProgram(const ProgramRun& run);
-int WaitForProgram(pid_t pid, int timeout_seconds = 0, long* peak_kb = nullptr);
+int WaitForProgram(pid_t pid, int timeout_seconds = 0);
 int RunProgram(const ProgramRun& run, long* peak_kb = nullptr);
 
 // Opens `root` and everything under it to everyone, so that a run as nobody reaches them; tests
