@@ -1,6 +1,7 @@
 // Dark pixels of a picture as vector rectangles.
 #include "barcode_form/sharp_picture.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -35,10 +36,13 @@ Picture WithSharpBars(std::shared_ptr<PictureData>&& picture, int module_pixels,
   };
   std::vector<Run> open, next;
   for (int y = 0; y <= h; ++y) {
+    const uint32_t* row = sharp->pixels.data() + static_cast<size_t>(y) * w;
+    // A row like the one above it continues every open run and ends none
+    // (the bars of a symbol are mostly such rows).
+    if (y > 0 && y < h && std::equal(row, row + w, row - w)) continue;
     next.clear();
     size_t o = 0;
     for (int x = 0; y < h && x < w;) {
-      const uint32_t* row = sharp->pixels.data() + static_cast<size_t>(y) * w;
       if (!InkArgb(row[x])) {
         ++x;
         continue;

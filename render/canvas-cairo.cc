@@ -28,7 +28,11 @@ class PixelCanvas : public Canvas {
   }
 
   void Cls() override {
-    std::fill(pixels_.begin(), pixels_.end(), OpaqueArgb(BackColor));
+    if (made_) {
+      std::fill(pixels_.begin(), pixels_.end(), OpaqueArgb(BackColor));
+    } else {
+      made_argb_ = OpaqueArgb(BackColor);  // still to be made, now in this colour
+    }
     CurrentX = 0;
     CurrentY = 0;
   }
@@ -39,10 +43,10 @@ class PixelCanvas : public Canvas {
   // Every pixel is opaque (the background is, and all drawing goes over
   // it), so what still fits is copied as it is.
   void Resize(int pixel_width, int pixel_height) override {
-    std::vector<uint32_t> old = std::move(pixels_);
+    std::vector<uint32_t> old = std::move(Pixels());
     const int old_width = width_, old_height = old.empty() ? 0 : height_;
     Create(std::max(pixel_width, 1), std::max(pixel_height, 1));
-    if (pixels_.empty()) return;
+    if (Pixels().empty()) return;
     const int w = std::min(old_width, width_);
     for (int y = 0; y < std::min(old_height, height_); ++y) {
       std::copy_n(old.begin() + static_cast<long>(y) * old_width, w, pixels_.begin() + static_cast<long>(y) * width_);
@@ -53,10 +57,15 @@ class PixelCanvas : public Canvas {
     auto picture = std::make_shared<PictureData>();
     picture->width_twips = static_cast<float>(width_ * kTwipsPerPixel);
     picture->height_twips = static_cast<float>(height_ * kTwipsPerPixel);
-    if (pixels_.empty()) return picture;
+    if (!made_ && fits_) {
+      picture->pixels.assign(static_cast<size_t>(width_) * height_, made_argb_);
+    } else if (!made_ || pixels_.empty()) {
+      return picture;
+    } else {
+      picture->pixels = pixels_;
+    }
     picture->pixel_width = width_;
     picture->pixel_height = height_;
-    picture->pixels = pixels_;
     return picture;
   }
 
@@ -66,7 +75,7 @@ class PixelCanvas : public Canvas {
     // The transformation cairo would draw it with, computed alike.
     const double device_per_unit = 1 / units_per_pixel_;
     const double tx = CurrentX * device_per_unit, ty = CurrentY * device_per_unit;
-    PixelImage image{pixels_.data(), width_, height_};
+    PixelImage image{Pixels().data(), width_, height_};
     if (pixels_.empty() || measured.fast == nullptr ||
         !engine.PaintFast(image, *measured.fast, tx, ty, device_per_unit * UnitsPerPoint(), OpaqueArgb(ForeColor))) {
       WithCairo([&](cairo_t* cr) {
@@ -139,7 +148,7 @@ class PixelCanvas : public Canvas {
     auto pixel = [](double v, int limit) { return v > 0 ? (v < limit ? static_cast<int>(v) : limit) : 0; };
     const int left = pixel(x0, width_), right = pixel(x1, width_);
     const int top = pixel(y0, height_), bottom = pixel(y1, height_);
-    if (left >= right || top >= bottom || pixels_.empty()) return;  // nothing to paint, or no pixels
+    if (left >= right || top >= bottom || Pixels().empty()) return;  // nothing to paint, or no pixels
     const uint32_t argb = OpaqueArgb(color);
     for (int y = top; y < bottom; ++y) {
       std::fill_n(pixels_.begin() + static_cast<long>(y) * width_ + left, right - left, argb);
@@ -148,7 +157,7 @@ class PixelCanvas : public Canvas {
 
   // Lets cairo draw on the pixels (device units are pixels).
   void WithCairo(const std::function<void(cairo_t*)>& draw) {
-    if (pixels_.empty()) return;
+    if (Pixels().empty()) return;
     SurfacePtr surface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_.data()),
                                                            CAIRO_FORMAT_ARGB32, width_, height_, width_ * 4));
     {
@@ -162,23 +171,37 @@ class PixelCanvas : public Canvas {
   double UnitsPerPoint() const { return 96.0 / 72.0 * units_per_pixel_; }
 
   // A canvas of the size in BackColor; without pixels past cairo's largest
-  // image or the memory at hand.
+  // image or the memory at hand. The pixels are made at their first use,
+  // so that a picture box nothing is drawn on (the Code 39 box, when a
+  // receipt is printed) costs no memory.
   void Create(int pixel_width, int pixel_height) {
     width_ = pixel_width;
     height_ = pixel_height;
     pixels_.clear();
-    if (width_ > kMaxSide || height_ > kMaxSide) return;
+    made_ = false;
+    made_argb_ = OpaqueArgb(BackColor);
+    fits_ = width_ <= kMaxSide && height_ <= kMaxSide;
+  }
+
+  std::vector<uint32_t>& Pixels() {
+    if (made_) return pixels_;
+    made_ = true;
+    if (!fits_) return pixels_;
     try {
-      pixels_.assign(static_cast<size_t>(width_) * height_, OpaqueArgb(BackColor));
+      pixels_.assign(static_cast<size_t>(width_) * height_, made_argb_);
     } catch (const std::bad_alloc&) {
       pixels_.clear();
     }
+    return pixels_;
   }
 
   double units_per_pixel_;
   int width_ = 0;
   int height_ = 0;
   std::vector<uint32_t> pixels_;  // premultiplied ARGB, row after row; empty without pixels
+  bool made_ = false;             // pixels_ holds the canvas (else it is all made_argb_)
+  bool fits_ = false;             // the canvas is not past cairo's largest image
+  uint32_t made_argb_ = 0;
 };
 
 }  // namespace
