@@ -103,8 +103,12 @@ void DotRenderer::Begin(int width, int rows) {
   width_ = width;
   page_.width_bytes = width / 8;
   page_.height = rows;
+  page_.bits = std::move(spare_);
   page_.bits.assign(static_cast<size_t>(page_.width_bytes) * rows, 0);
+  spare_.clear();
 }
+
+void DotRenderer::Recycle(DotPage&& page) { spare_ = std::move(page.bits); }
 
 DotPage DotRenderer::Take() {
   DotPage page = std::move(page_);
@@ -141,9 +145,29 @@ void DotRenderer::Stamp(const GlyphBits& glyph, long x, long y) {
   if (x < -kFar || x > kFar || y < -kFar || y > kFar) return;
   const int row_bytes = (glyph.width + 7) / 8;
   const long left = x + glyph.left;
-  for (int r = 0; r < glyph.height; ++r) {
-    const long py = y + glyph.top + r;
-    if (py < 0 || py >= page_.height) continue;
+  // The rows on the page.
+  const long top = y + glyph.top;
+  const int first = static_cast<int>(std::clamp(-top, 0L, static_cast<long>(glyph.height)));
+  const int past = static_cast<int>(std::clamp(page_.height - top, static_cast<long>(first),
+                                               static_cast<long>(glyph.height)));
+  if (left >= 0) {
+    // Every byte of a row lands at the same shift, from one whole byte on.
+    const long at = left / 8;
+    const int shift = static_cast<int>(left % 8);
+    const int whole = static_cast<int>(std::clamp(page_.width_bytes - at, 0L, static_cast<long>(row_bytes)));
+    for (int r = first; r < past; ++r) {
+      const uint8_t* src = glyph.bits.data() + static_cast<size_t>(r) * row_bytes;
+      uint8_t* dst = page_.bits.data() + static_cast<size_t>(top + r) * page_.width_bytes + at;
+      for (int b = 0; b < whole; ++b) {
+        if (src[b] == 0) continue;
+        dst[b] |= static_cast<uint8_t>(src[b] >> shift);
+        if (shift != 0 && at + b + 1 < page_.width_bytes) dst[b + 1] |= static_cast<uint8_t>(src[b] << (8 - shift));
+      }
+    }
+    return;
+  }
+  for (int r = first; r < past; ++r) {
+    const long py = top + r;
     const uint8_t* src = glyph.bits.data() + static_cast<size_t>(r) * row_bytes;
     uint8_t* dst = page_.bits.data() + static_cast<size_t>(py) * page_.width_bytes;
     for (int b = 0; b < row_bytes; ++b) {

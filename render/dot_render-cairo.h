@@ -72,6 +72,11 @@ class DotRenderer {
   // The finished page; the renderer is blank again.
   DotPage Take();
 
+  // Gives back a page taken before, once its stream is made: the next page
+  // is drawn in its memory, already mapped, rather than in pages the kernel
+  // must map afresh.
+  void Recycle(DotPage&& page);
+
  private:
   using GlyphKey = std::tuple<cairo_scaled_font_t*, double, unsigned long>;
   static constexpr size_t kMaxGlyphs = 4096;
@@ -81,6 +86,7 @@ class DotRenderer {
   void Merge(const unsigned char* data, int stride, int width, int height, long x0, long y0, bool ink);
 
   DotPage page_;
+  std::vector<uint8_t> spare_;  // the memory of a page given back
   int width_ = 0;
   std::map<GlyphKey, GlyphBits> glyphs_;
   std::set<cairo_scaled_font_t*> fonts_;  // referenced while their glyphs are kept

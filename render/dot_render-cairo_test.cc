@@ -87,6 +87,36 @@ TEST(DotRenderer, GlyphsLandOnTheDotsCairoDraws) {
   EXPECT_FALSE(pango.Stampable(*pango.Layout(u"x", underlined, true)));
 }
 
+// A glyph stamped at every dot across both edges of the page, and of a
+// page given back for the next, sets its own dots on the page and no other.
+TEST(DotRenderer, StampSetsExactlyTheGlyphsDotsOnThePage) {
+  GlyphBits glyph;
+  glyph.width = 19;  // three bytes a row
+  glyph.height = 3;
+  glyph.left = -2;
+  glyph.top = -1;
+  for (int i = 0; i < 9; ++i) glyph.bits.push_back(static_cast<uint8_t>(0xA5 ^ (i * 37)));
+  const int width = 64, rows = 4;
+  DotRenderer dots;
+  for (long x = -26; x <= width + 4; ++x) {
+    for (long y : {-3L, 0L, 2L, 4L}) {
+      dots.Begin(width, rows);
+      dots.Stamp(glyph, x, y);
+      DotPage page = dots.Take();
+      for (int py = 0; py < rows; ++py) {
+        for (int px = 0; px < width; ++px) {
+          const long gx = px - (x + glyph.left), gy = py - (y + glyph.top);
+          const bool want = gx >= 0 && gx < 24 && gy >= 0 && gy < glyph.height &&
+                            (glyph.bits[gy * 3 + gx / 8] & (0x80 >> gx % 8)) != 0;
+          const bool got = (page.bits[py * page.width_bytes + px / 8] & (0x80 >> px % 8)) != 0;
+          ASSERT_EQ(got, want) << "glyph at " << x << "," << y << ", dot " << px << "," << py;
+        }
+      }
+      dots.Recycle(std::move(page));
+    }
+  }
+}
+
 // Text painted from the grey glyph images gives exactly the pixels cairo
 // draws: at fractional origins, in colour, over a bar, with glyphs whose
 // images overlap; and a text reaching past an edge is left to cairo.

@@ -108,9 +108,14 @@ class CairoPrinter : public Printer {
     if (!open_) return;  // nothing drawn since the last EndDoc
     std::string name = printers_->Names()[current_];
     PrinterOutput output = printers_->Output(name);
-    std::string document = output.format == PrinterOutput::Format::kEscPos
-                               ? EncodeEscPos(RenderDotPage(ops_, max_y_twips_, output, dots_), output.cut)
-                               : RenderDocument(name, output.format == PrinterOutput::Format::kPostScript);
+    std::string document;
+    if (output.format == PrinterOutput::Format::kEscPos) {
+      DotPage page = RenderDotPage(ops_, max_y_twips_, output, dots_);
+      document = EncodeEscPos(page, output.cut);
+      dots_.Recycle(std::move(page));
+    } else {
+      document = RenderDocument(name, output.format == PrinterOutput::Format::kPostScript);
+    }
     ops_.clear();
     open_ = false;
     std::string made = printers_->Submit(name, document, "Kalvenor " + std::to_string(doc_));
