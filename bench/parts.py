@@ -12,6 +12,8 @@ import collections
 import re
 import sys
 
+FILES = "kernel: file calls (open, stat, write, fsync, rename)"
+MAPPING = "kernel: mapping calls (libraries, memory)"
 # The kernel frame that says what a kernel sample was doing for the job.
 KERNEL_PARTS = [
     ("asm_exc_page_fault", "kernel: page faults (memory touched)"),
@@ -34,10 +36,6 @@ LIBRARIES = [
     ("libfreetype", "user: FreeType"),
     ("libpixman", "user: pixman"),
 ]
-
-
-FILES = "kernel: file calls (open, stat, write, fsync, rename)"
-MAPPING = "kernel: mapping calls (libraries, memory)"
 
 
 def kernel_part(frames):
