@@ -6,7 +6,9 @@
 #     (means; the wall times are bench/escpos_bench.sh's);
 #   - perf record (cpu-clock with call chains) of the same runs: the CPU
 #     split into the kernel's parts (page faults, file calls, mapping,
-#     exit) and each library's user time (bench/parts.py), in ms a job.
+#     exit) and each library's user time (bench/parts.py), in ms a job;
+#   - perf trace of the same runs: the wall time a job spends in the calls
+#     that wait for the disk (fsync, rename), in ms a job.
 #   bench/job_parts.sh [runs]   (default 100; root, for the kernel's samples)
 # KALVENOR_BUILD names the build folder (default build-bench, built here).
 set -euo pipefail
@@ -49,6 +51,13 @@ for kind in escpos pdf version; do
   echo "== $([ "$kind" = version ] && echo "kalvenor --version" || echo "$kind job"):" \
     "CPU $cpu ms, $faults page faults, $waits context switches a run (means)"
   perf script -i "$box/perf.data" -F comm,ip,sym,dso 2>/dev/null | python3 "$root/bench/parts.py" "$runs" "$cpu"
+  [ "$kind" = version ] && continue
+  # Per process, lines of: call, calls, errors, total ms, ...
+  KALVENOR_PRINTER_DIR=$printer perf trace -s -o "$box/trace.txt" -- sh "$box/loop.sh"
+  awk -v runs="$runs" '/^ [^ ].*\([0-9]+\)/ { mine = ($1 == "kalvenor") }
+    mine && $1 ~ /^(fsync|fdatasync|rename|renameat2)$/ { ms[$1] += $4; n[$1] += $2 }
+    END { for (c in ms) printf "  waiting in %-10s %4.1f calls %35.2f\n", c, n[c] / runs, ms[c] / runs }' \
+    "$box/trace.txt" | sort
 done
 echo
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
