@@ -56,6 +56,7 @@ pid_t StartProgram(const ProgramRun& run) {
     close(unread[1]);
   }
   if (pid != 0) return pid;
+  setpgid(0, 0);  // a group of its own, so that a run past its time ends with all it started
   if (stderr_path == "-") {
     for (int fd = 0; fd <= 2; ++fd) close(fd);
   } else {
@@ -92,7 +93,7 @@ int WaitForProgram(pid_t pid, int timeout_seconds) {
       while ((ready = poll(&wait, 1, timeout_seconds * 1000)) < 0 && errno == EINTR) {
       }
       close(ended);
-      if (ready == 0) killed = kill(pid, SIGKILL) == 0;
+      if (ready == 0) killed = kill(-pid, SIGKILL) == 0 || kill(pid, SIGKILL) == 0;
     }
   }
   int status = 0;
